@@ -1,0 +1,57 @@
+// Start-up and the command line.
+#include "app/entry.h"
+
+#include "app/app_state.h"
+#include "app/bounded_text.h"
+#include "app/messages.h"
+
+namespace {
+
+// The first "*.inf" of the current directory, in the directory search's own
+// order. Empty when there is none.
+void FindFirstInf(char (&name)[MAX_PATH]) {
+  name[0] = '\0';
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("*.inf", &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  JoinText(name, {found.cFileName});
+  FindClose(search);
+}
+
+// The 9x family keeps a copy of the INF in the Windows INF directory and
+// deletes its driver index file after an install.
+void BuildLegacyPaths(const char* foundName) {
+  char windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+  if (n == 0 || n >= sizeof windows) return;
+  JoinText(AppState.InfCopyPath, {windows, "\\inf\\", foundName});
+  JoinText(AppState.DriverIndexPath, {windows, "\\inf\\drvidx.bin"});
+}
+
+}  // namespace
+
+int AppEntry(HINSTANCE instance, const char* argumentText) {
+  AppState.UseChinese = GetUserDefaultLangID() == 0x0804 ? 1 : 0;
+
+  char foundName[MAX_PATH];
+  FindFirstInf(foundName);
+  char directory[MAX_PATH];
+  const DWORD n = foundName[0] ? GetCurrentDirectoryA(sizeof directory, directory) : 0;
+  // A path that does not fit InfPath is treated as no INF at all: nothing is
+  // opened under a shortened name.
+  if (!foundName[0] || n == 0 || n >= sizeof directory ||
+      !JoinText(AppState.InfPath, {directory, "\\", foundName})) {
+    JoinText(AppState.SummaryText, {SummaryNoInf});
+  } else if (GetPlatformFamily() == Win9xFamily) {
+    BuildLegacyPaths(foundName);
+  }
+
+  if (lstrlenA(argumentText) < 1) {
+    AppState.AppInstance = instance;
+    return 0;
+  }
+  AppState.SwitchText[0] = argumentText[0];
+  AppState.SwitchText[1] = argumentText[1];
+  AppState.SwitchText[2] = '\0';
+  return 0;
+}

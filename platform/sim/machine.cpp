@@ -1,0 +1,276 @@
+// The simulated machine: machine.json and drive_c/ in one directory.
+#include "platform/sim/sim.h"
+#include "platform/sim/sim_internal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace sim {
+namespace {
+
+using nlohmann::json;
+
+std::optional<Machine> g_machine;
+MachinePopulator g_populator = nullptr;
+
+const char* const kKnownKeys[] = {"format",       "version",     "windows_directory", "system_directory",
+                                  "windows_directory_fails",     "language",          "ansi_code_page",
+                                  "architecture", "devices",     "next_devnode",      "faults",
+                                  "baseline_files"};
+
+std::string Hex32(DWORD value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+  return text;
+}
+
+// Numbers may be written as JSON numbers or as "0x..." texts, which read better for
+// version values, languages and flags.
+DWORD ReadNumber(const json& value, const char* what) {
+  if (value.is_number_unsigned()) return value.get<DWORD>();
+  if (value.is_number_integer() && value.get<long long>() >= 0) return static_cast<DWORD>(value.get<long long>());
+  if (value.is_string()) {
+    const std::string text = value.get<std::string>();
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (!text.empty() && end && *end == '\0' && parsed <= 0xFFFFFFFFull) return static_cast<DWORD>(parsed);
+  }
+  throw std::runtime_error(std::string("machine.json: ") + what + " is not a 32-bit number");
+}
+
+std::vector<std::string> ReadStrings(const json& value, const char* what) {
+  if (!value.is_array()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a list");
+  std::vector<std::string> out;
+  for (const json& item : value) {
+    if (!item.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " holds a non-text");
+    out.push_back(item.get<std::string>());
+  }
+  return out;
+}
+
+// The file holds UTF-8; the simulation works in ANSI bytes like the programs it runs.
+std::string FromFile(const json& value, const char* what) {
+  if (!value.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a text");
+  return value.get<std::string>();
+}
+
+Device ReadDevice(const json& d) {
+  if (!d.is_object()) throw std::runtime_error("machine.json: a device is not an object");
+  Device device;
+  device.instance_id = FromFile(d.at("instance_id"), "instance_id");
+  if (d.contains("hardware_ids")) device.hardware_ids = ReadStrings(d["hardware_ids"], "hardware_ids");
+  if (d.contains("compatible_ids")) device.compatible_ids = ReadStrings(d["compatible_ids"], "compatible_ids");
+  device.present = d.value("present", true);
+  if (d.contains("config_flags") && !d["config_flags"].is_null())
+    device.config_flags = ReadNumber(d["config_flags"], "config_flags");
+  device.setup_class = d.value("class", std::string());
+  if (d.contains("driver") && !d["driver"].is_null()) {
+    const json& drv = d["driver"];
+    device.driver = DriverRecord{FromFile(drv.at("inf"), "driver.inf"), drv.value("section", std::string())};
+  }
+  device.devnode = ReadNumber(d.at("devnode"), "devnode");
+  return device;
+}
+
+json WriteDevice(const Device& device) {
+  json d = {{"instance_id", device.instance_id},
+            {"hardware_ids", device.hardware_ids},
+            {"compatible_ids", device.compatible_ids},
+            {"present", device.present},
+            {"class", device.setup_class},
+            {"devnode", device.devnode}};
+  if (device.config_flags) d["config_flags"] = Hex32(*device.config_flags, 8);
+  if (device.driver) d["driver"] = {{"inf", device.driver->inf}, {"section", device.driver->section}};
+  return d;
+}
+
+Machine FromJson(const json& j, const fs::path& dir) {
+  if (!j.is_object()) throw std::runtime_error("machine.json: not a JSON object");
+  if (j.value("format", 0) != 1) throw std::runtime_error("machine.json: unknown format (expected 1)");
+  Machine m;
+  m.dir = dir;
+  if (j.contains("version")) m.version = ReadNumber(j["version"], "version");
+  if (j.contains("windows_directory")) m.windows_directory = FromFile(j["windows_directory"], "windows_directory");
+  if (j.contains("system_directory")) m.system_directory = FromFile(j["system_directory"], "system_directory");
+  m.windows_directory_fails = j.value("windows_directory_fails", false);
+  if (j.contains("language")) m.language = static_cast<LANGID>(ReadNumber(j["language"], "language"));
+  if (j.contains("ansi_code_page") && !j["ansi_code_page"].is_null())
+    m.ansi_code_page = ReadNumber(j["ansi_code_page"], "ansi_code_page");
+  m.architecture = j.value("architecture", std::string("amd64"));
+  if (m.architecture != "amd64" && m.architecture != "x86")
+    throw std::runtime_error("machine.json: architecture must be amd64 or x86");
+  if (j.contains("devices")) {
+    if (!j["devices"].is_array()) throw std::runtime_error("machine.json: devices is not a list");
+    for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d));
+  }
+  if (j.contains("next_devnode")) m.next_devnode = ReadNumber(j["next_devnode"], "next_devnode");
+  for (const Device& d : m.devices)
+    if (d.devnode >= m.next_devnode) m.next_devnode = d.devnode + 1;
+  if (j.contains("faults")) {
+    if (!j["faults"].is_array()) throw std::runtime_error("machine.json: faults is not a list");
+    for (const json& f : j["faults"]) {
+      FaultRule rule;
+      rule.call = FromFile(f.at("call"), "faults.call");
+      rule.nth = f.value("nth", 0);
+      if (f.contains("error") && !f["error"].is_null()) rule.error = ReadNumber(f["error"], "faults.error");
+      m.faults.push_back(rule);
+    }
+  }
+  if (j.contains("baseline_files")) m.baseline_files = ReadStrings(j["baseline_files"], "baseline_files");
+  for (const auto& [key, value] : j.items()) {
+    bool known = false;
+    for (const char* k : kKnownKeys) known = known || key == k;
+    if (!known) m.extra[key] = value;
+  }
+  return m;
+}
+
+json ToJson(const Machine& m) {
+  json j = m.extra;
+  j["format"] = 1;
+  j["version"] = Hex32(m.version, 8);
+  j["windows_directory"] = m.windows_directory;
+  j["system_directory"] = m.system_directory;
+  j["windows_directory_fails"] = m.windows_directory_fails;
+  j["language"] = Hex32(m.language, 4);
+  if (m.ansi_code_page) j["ansi_code_page"] = *m.ansi_code_page;
+  j["architecture"] = m.architecture;
+  json devices = json::array();
+  for (const Device& d : m.devices) devices.push_back(WriteDevice(d));
+  j["devices"] = devices;
+  j["next_devnode"] = m.next_devnode;
+  json faults = json::array();
+  for (const FaultRule& f : m.faults) {
+    json rule = {{"call", f.call}, {"nth", f.nth}};
+    if (f.error) rule["error"] = Hex32(*f.error, 8);
+    faults.push_back(rule);
+  }
+  j["faults"] = faults;
+  j["baseline_files"] = m.baseline_files;
+  return j;
+}
+
+void WriteAtomically(const fs::path& target, const std::string& bytes) {
+  const fs::path temp = target.parent_path() / (target.filename().string() + ".tmp." + std::to_string(getpid()));
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot write " + temp.string());
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      ::close(fd);
+      ::unlink(temp.c_str());
+      throw std::runtime_error("cannot write " + temp.string());
+    }
+    done += static_cast<size_t>(n);
+  }
+  // The data must be on disk before the rename makes it the machine file, or a
+  // crash could leave an empty machine.json behind.
+  ::fsync(fd);
+  ::close(fd);
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    throw std::runtime_error("cannot replace " + target.string());
+  }
+}
+
+void CollectBaseline(Machine& m) {
+  m.baseline_files.clear();
+  const fs::path windows = HostPathOf(m.windows_directory);
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(windows, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_regular_file()) m.baseline_files.push_back(fs::relative(it->path(), m.dir / "drive_c").string());
+  }
+  std::sort(m.baseline_files.begin(), m.baseline_files.end());
+}
+
+}  // namespace
+
+UINT Machine::CodePage() const {
+  if (ansi_code_page) return *ansi_code_page;
+  return language == 0x0804 ? 936 : 1252;
+}
+
+fs::path DefaultMachineDir() {
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return fs::path(state) / "setup-sim" / "default";
+  if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local/state/setup-sim/default";
+  return fs::temp_directory_path() / "setup-sim-default";
+}
+
+void SetMachinePopulator(MachinePopulator populate) { g_populator = populate; }
+
+Machine LoadMachineFile(const fs::path& dir) {
+  const fs::path file = dir / "machine.json";
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("no machine at " + dir.string() + " (machine.json cannot be read)");
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  json j = json::parse(bytes.str(), nullptr, false);
+  if (j.is_discarded()) throw std::runtime_error(file.string() + ": not valid JSON");
+  try {
+    return FromJson(j, dir);
+  } catch (const json::exception& e) {
+    throw std::runtime_error(file.string() + ": " + e.what());
+  }
+}
+
+void OpenMachine(const fs::path& dir) {
+  Machine loaded = LoadMachineFile(fs::absolute(dir));
+  g_machine = std::move(loaded);
+  internal::MachineChanged();
+}
+
+void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
+  const fs::path dir = fs::absolute(dirArg);
+  if (fs::exists(dir / "machine.json")) throw std::runtime_error("a machine already exists at " + dir.string());
+  fs::create_directories(dir / "drive_c");
+  Machine m;
+  m.dir = dir;
+  m.version = options.version;
+  m.language = options.language;
+  m.architecture = options.architecture;
+  g_machine = m;
+  internal::MachineChanged();
+  for (const char* sub : {"", "\\system32", "\\system32\\drivers", "\\INF"})
+    fs::create_directories(HostPathOf(m.windows_directory + sub));
+  if (g_populator && options.with_default_devices) g_populator(*g_machine, options);
+  CollectBaseline(*g_machine);
+  SaveMachine();
+}
+
+Machine& CurrentMachine() {
+  if (!g_machine) {
+    const char* chosen = std::getenv("SETUP_MACHINE");
+    const fs::path dir = chosen && *chosen ? fs::path(chosen) : DefaultMachineDir();
+    if (!fs::exists(dir / "machine.json")) {
+      if (chosen && *chosen) {
+        std::fprintf(stderr, "setup: SETUP_MACHINE names %s, which holds no machine.json\n", chosen);
+        std::exit(3);
+      }
+      CreateMachine(dir);
+    } else {
+      try {
+        OpenMachine(dir);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "setup: %s\n", e.what());
+        std::exit(3);
+      }
+    }
+  }
+  return *g_machine;
+}
+
+void SaveMachine() {
+  Machine& m = CurrentMachine();
+  WriteAtomically(m.dir / "machine.json", ToJson(m).dump(2) + "\n");
+}
+
+}  // namespace sim

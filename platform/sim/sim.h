@@ -1,0 +1,189 @@
+// The simulated Windows machine behind platform/win32.h on Linux.
+//
+// This header is for the simulation itself and for what drives it from
+// outside the program: tests, the winsim tool, benchmarks and fuzzers. The
+// program's own code never includes it.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+// ---- the machine --------------------------------------------------------
+
+struct DriverRecord {
+  std::string inf;      // file name in the Windows INF directory, e.g. "oem3.inf"
+  std::string section;  // install section the driver was installed from
+};
+
+struct Device {
+  std::string instance_id;
+  std::vector<std::string> hardware_ids;    // empty: the property is missing
+  std::vector<std::string> compatible_ids;  // empty: the property is missing
+  bool present = true;
+  std::optional<DWORD> config_flags;  // nullopt: the property is missing
+  std::string setup_class;
+  std::optional<DriverRecord> driver;
+  DWORD devnode = 0;
+};
+
+struct FaultRule {
+  std::string call;  // the platform function's name, e.g. "SetupOpenFileQueue"
+  int nth = 0;       // which call fails, counting from 1 in each process; 0: every call
+  std::optional<DWORD> error;  // the last-error code the failure leaves; nullopt: the call's own default
+};
+
+struct Machine {
+  fs::path dir;  // the machine directory: machine.json, drive_c/, transcript.jsonl
+  DWORD version = 0x4A65000A;  // what GetVersion returns (default: Windows 10, build 19045)
+  std::string windows_directory = "C:\\WINDOWS";
+  std::string system_directory = "C:\\WINDOWS\\system32";
+  bool windows_directory_fails = false;  // GetWindowsDirectoryA returns 0
+  LANGID language = 0x0409;
+  std::optional<UINT> ansi_code_page;  // nullopt: 936 for language 0x0804, 1252 otherwise
+  std::string architecture = "amd64";  // "amd64" or "x86"
+  std::vector<Device> devices;
+  DWORD next_devnode = 1;
+  std::vector<FaultRule> faults;
+  std::vector<std::string> baseline_files;  // files of a new machine under the Windows directory
+  nlohmann::json extra = nlohmann::json::object();  // keys this version does not know, kept as they are
+
+  UINT CodePage() const;
+  bool IsNtFamily() const { return (version & 0x80000000u) == 0; }
+};
+
+struct NewMachineOptions {
+  DWORD version = 0x4A65000A;
+  LANGID language = 0x0409;
+  std::string architecture = "amd64";
+  bool with_default_devices = true;
+};
+
+// The machine every simulated call acts on. It is loaded on first use from the
+// directory named by SETUP_MACHINE, or from a default machine directory that is
+// created when it does not exist yet.
+Machine& CurrentMachine();
+// Switches to the machine in `dir` (tests and tools). Loads it; throws
+// std::runtime_error with a one-line reason when it cannot be read.
+void OpenMachine(const fs::path& dir);
+// Writes a new machine into `dir` (which must not hold one) and opens it.
+void CreateMachine(const fs::path& dir, const NewMachineOptions& options = {});
+// Saves the current machine atomically: a temporary file, then a rename.
+void SaveMachine();
+// Reads a machine file without opening it; throws std::runtime_error on error.
+Machine LoadMachineFile(const fs::path& dir);
+// The default machine directory used when SETUP_MACHINE is not set.
+fs::path DefaultMachineDir();
+// Hook for the device services: fills a new machine's device tree and inbox
+// INF files. Set by the part of the simulation that owns devices.
+using MachinePopulator = void (*)(Machine&, const NewMachineOptions&);
+void SetMachinePopulator(MachinePopulator populate);
+
+// Forgets every per-process state: handles, call counts, faults added by a
+// test, the last error, open windows, the in-memory transcript and the
+// profile cache. The machine on disk is not touched.
+void ResetProcessState();
+
+// ---- Windows paths ------------------------------------------------------
+
+struct HostPath {
+  DWORD error = ERROR_SUCCESS;  // ERROR_SUCCESS, or why the path cannot be mapped
+  std::string windows;          // the full, normalised Windows path
+  fs::path host;                // the Linux path it maps to (existing components in their real case)
+  bool ok() const { return error == ERROR_SUCCESS; }
+};
+// Maps a Windows path (ANSI bytes, absolute or relative to the current
+// directory) to the Linux file system: C:\ is the machine's drive_c, Z:\ the
+// Linux root. Look-ups are case-insensitive; "." and ".." are resolved first,
+// so a path never leaves its drive. The last component need not exist.
+HostPath MapWindowsPath(std::string_view windowsPath);
+// The Windows form of a Linux path, as the current directory is shown.
+std::string WindowsPathOf(const fs::path& hostPath);
+// Windows path of the Windows directory, system directory and INF directory.
+std::string WindowsDirectory();
+std::string SystemDirectory();
+std::string InfDirectory();
+// The Linux path of a Windows path that must map (throws std::runtime_error otherwise).
+fs::path HostPathOf(std::string_view windowsPath);
+
+// ---- text ---------------------------------------------------------------
+
+std::string AnsiToUtf8(std::string_view ansi);
+std::string Utf8ToAnsi(std::string_view utf8);  // characters the code page lacks become '?'
+std::string Utf16LeToAnsi(std::string_view utf16);
+bool IsDbcsLeadByte(unsigned char byte);
+// Case-insensitive comparison of ANSI texts, as the platform compares names.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string UpperAnsi(std::string_view text);
+
+// ---- calls, faults and the handle ledger --------------------------------
+
+// Counts a call of `name` and tells whether this occurrence is to fail, and
+// with which last-error code (`defaultError` when the rule names none).
+std::optional<DWORD> FaultFor(const char* name, DWORD defaultError);
+void AddFault(const FaultRule& rule);  // for this process only
+void ClearFaults();                    // this process's rules and the machine's
+const std::map<std::string, int>& CallCounts();
+
+enum class HandleKind { DeviceList, DriverList, InfFile, FileQueue, QueueContext, Find, LocalMemory, Module, Window };
+const char* HandleKindName(HandleKind kind);
+// Handle values for objects the simulation keeps itself: never reused in a process.
+void* NewHandleValue(HandleKind kind);
+void LedgerOpen(HandleKind kind, const void* handle);
+bool LedgerIsOpen(HandleKind kind, const void* handle);
+// Closes a handle; a handle that is not open is recorded as a violation and false is returned.
+bool LedgerClose(HandleKind kind, const void* handle, const char* call);
+// Records every handle still open (modules excepted: a loaded library may stay
+// loaded until the process ends) as a leak. Returns the number of leaks.
+size_t LedgerCheckLeaks();
+const std::vector<std::string>& LedgerViolations();
+size_t LedgerOpenCount(HandleKind kind);
+
+// ---- transcript ---------------------------------------------------------
+
+// Appends an entry to the machine's transcript.jsonl and to the in-memory list.
+// `entry` must hold "event"; "seq" and "pid" are added.
+void Record(nlohmann::json entry);
+const std::vector<nlohmann::json>& Transcript();
+// The entries of one event kind, in order.
+std::vector<nlohmann::json> TranscriptOf(std::string_view event);
+// Lower-case hex of bytes, as the transcript stores exact texts.
+std::string HexBytes(std::string_view bytes);
+std::string BytesFromHex(std::string_view hex);
+// One line on standard error for each recorded change, unless SETUP_SIM_ECHO=0.
+bool EchoEnabled();
+
+// ---- windows and message boxes ------------------------------------------
+
+// The user interface of the simulation keeps its windows in one table; this is
+// what the rest of the simulation needs of it.
+bool IsWindowHandle(HWND window);
+std::string WindowName(HWND window);  // "dialog 129", or "" for null
+// A bare dialog window with no template and no controls (tests).
+HWND NewTestDialog(int templateId, HWND owner = nullptr);
+struct DialogEnd {
+  bool ended = false;
+  INT_PTR result = 0;
+};
+DialogEnd DialogEndOf(HWND dialog);
+
+// How a message box is answered: the user interface of the simulation can
+// replace the terminal answer (scripted runs, the terminal dialog).
+using MessageBoxPresenter = int (*)(HWND owner, std::string_view text, std::string_view caption, UINT type);
+void SetMessageBoxPresenter(MessageBoxPresenter presenter);
+// The framed box written to a terminal for a message box (UTF-8).
+std::string FrameMessageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
+
+}  // namespace sim

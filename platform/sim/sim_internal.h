@@ -1,0 +1,47 @@
+// Plumbing shared by the files of the simulation; not for its users.
+#pragma once
+
+#include "platform/sim/sim.h"
+
+namespace sim::internal {
+
+// Per-process state of a part of the simulation is forgotten by
+// ResetProcessState through hooks that each part registers at start-up.
+struct ResetHook {
+  explicit ResetHook(void (*reset)());
+};
+// Caches that depend on which machine is open register here.
+struct MachineChangeHook {
+  explicit MachineChangeHook(void (*changed)());
+};
+void MachineChanged();
+
+// The last-error code of the (single) thread.
+void SetError(DWORD error);
+
+// Fills a caller's buffer with a text as the directory functions of kernel32
+// do: the length without the NUL when it fits, otherwise the size needed with
+// the NUL, and nothing written.
+DWORD CopyOutPath(const std::string& text, char* buffer, DWORD size);
+
+// A window of the simulated user interface. The dialog manager adds the
+// dialog's template and controls; everything else only needs to know that the
+// handle is a window and whether a dialog has been ended.
+struct Window {
+  HWND handle = nullptr;
+  int templateId = 0;
+  HWND owner = nullptr;
+  bool ended = false;
+  INT_PTR result = 0;
+};
+Window* WindowRecord(HWND handle);
+HWND AddWindow(Window window);
+void RemoveWindow(HWND handle);
+
+// True for the byte ranges of the ANSI code page's lead bytes (936 only).
+bool LeadByte(UINT codePage, unsigned char byte);
+// Case-insensitive equality of ANSI texts without allocating (a double-byte
+// character compares as it is).
+bool SameNoCase(UINT codePage, std::string_view a, std::string_view b);
+
+}  // namespace sim::internal

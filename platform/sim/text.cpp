@@ -1,0 +1,153 @@
+// ANSI code page handling: conversions for terminals and files, case mapping.
+#include "platform/sim/sim_internal.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <iconv.h>
+
+namespace sim {
+namespace {
+
+const char* IconvName(UINT codePage) { return codePage == 936 ? "CP936" : "CP1252"; }
+
+size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 1;
+}
+
+// Converts with iconv; an input unit that has no counterpart becomes '?', as
+// the platform's conversions use '?' as their default character.
+std::string Convert(std::string_view input, const char* to, const char* from,
+                    size_t (*unitLength)(const char*, size_t)) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+  std::string out;
+  out.resize(input.size() * 4 + 16);
+  char* in = const_cast<char*>(input.data());
+  size_t inLeft = input.size();
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      const size_t used = static_cast<size_t>(dst - out.data());
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+      continue;
+    }
+    // EILSEQ or EINVAL: replace one unit and go on.
+    const size_t skip = std::min(inLeft, unitLength(in, inLeft));
+    in += skip;
+    inLeft -= skip;
+    if (dstLeft == 0) {
+      const size_t used = static_cast<size_t>(dst - out.data());
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+    }
+    *dst++ = '?';
+    --dstLeft;
+  }
+  out.resize(static_cast<size_t>(dst - out.data()));
+  iconv_close(cd);
+  return out;
+}
+
+size_t Utf8Unit(const char* p, size_t) { return Utf8SequenceLength(static_cast<unsigned char>(*p)); }
+size_t Utf16Unit(const char* p, size_t left) {
+  if (left >= 4) {
+    const unsigned unit = static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8);
+    if (unit >= 0xD800 && unit < 0xDC00) return 4;
+  }
+  return 2;
+}
+size_t AnsiUnit(const char* p, size_t left) {
+  return left >= 2 && IsDbcsLeadByte(static_cast<unsigned char>(*p)) ? 2 : 1;
+}
+
+unsigned char Upper1252(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+  }
+}
+
+}  // namespace
+
+namespace internal {
+bool LeadByte(UINT codePage, unsigned char byte) { return codePage == 936 && byte >= 0x81 && byte <= 0xFE; }
+
+bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (LeadByte(codePage, x) && i + 1 < a.size()) {
+      if (x != y || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    const unsigned char ux = codePage == 936 ? (x >= 'a' && x <= 'z' ? x - 0x20 : x) : Upper1252(x);
+    const unsigned char uy = codePage == 936 ? (y >= 'a' && y <= 'z' ? y - 0x20 : y) : Upper1252(y);
+    if (ux != uy) return false;
+  }
+  return true;
+}
+}  // namespace internal
+
+bool IsDbcsLeadByte(unsigned char byte) { return internal::LeadByte(CurrentMachine().CodePage(), byte); }
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  return Convert(ansi, "UTF-8", IconvName(CurrentMachine().CodePage()), AnsiUnit);
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  return Convert(utf8, IconvName(CurrentMachine().CodePage()), "UTF-8", Utf8Unit);
+}
+
+std::string Utf16LeToAnsi(std::string_view utf16) {
+  return Convert(utf16, IconvName(CurrentMachine().CodePage()), "UTF-16LE", Utf16Unit);
+}
+
+std::string UpperAnsi(std::string_view text) {
+  std::string out(text);
+  const UINT cp = CurrentMachine().CodePage();
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (internal::LeadByte(cp, c) && i + 1 < out.size()) {
+      ++i;  // a double-byte character is left as it is
+      continue;
+    }
+    out[i] = static_cast<char>(cp == 936 ? (c >= 'a' && c <= 'z' ? c - 0x20 : c) : Upper1252(c));
+  }
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return internal::SameNoCase(CurrentMachine().CodePage(), a, b);
+}
+
+}  // namespace sim
+
+int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(std::strlen(text)) : 0; }
+
+LPSTR WINAPI CharUpperA(LPSTR text) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(text);
+  if ((value >> 16) == 0) {
+    // A single character passed in the low word of the pointer.
+    const std::string one(1, static_cast<char>(value & 0xFF));
+    return reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<unsigned char>(sim::UpperAnsi(one)[0])));
+  }
+  const std::string upper = sim::UpperAnsi(text);
+  std::memcpy(text, upper.data(), upper.size());
+  return text;
+}

@@ -1,0 +1,84 @@
+// The transcript: every message box, dialog event, device change and file copy
+// or deletion is appended to transcript.jsonl in the machine directory, where
+// tests and people read what a run did.
+#include "platform/sim/sim_internal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace sim {
+namespace {
+
+std::vector<nlohmann::json> g_entries;
+uint64_t g_seq = 0;
+
+internal::ResetHook g_reset([] {
+  g_entries.clear();
+  g_seq = 0;
+});
+
+}  // namespace
+
+bool EchoEnabled() {
+  const char* echo = std::getenv("SETUP_SIM_ECHO");
+  return !(echo && std::strcmp(echo, "0") == 0);
+}
+
+void Record(nlohmann::json entry) {
+  entry["seq"] = ++g_seq;
+  entry["pid"] = static_cast<long>(getpid());
+  const std::string line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  const fs::path file = CurrentMachine().dir / "transcript.jsonl";
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    // One write per entry: O_APPEND keeps lines whole even when two processes share a machine.
+    const ssize_t written = ::write(fd, line.data(), line.size());
+    (void)written;
+    ::close(fd);
+  }
+  if (EchoEnabled() && entry.contains("summary") && entry["summary"].is_string())
+    std::fprintf(stderr, "[sim] %s\n", entry["summary"].get<std::string>().c_str());
+  g_entries.push_back(std::move(entry));
+}
+
+const std::vector<nlohmann::json>& Transcript() { return g_entries; }
+
+std::vector<nlohmann::json> TranscriptOf(std::string_view event) {
+  std::vector<nlohmann::json> out;
+  for (const auto& e : g_entries)
+    if (e.value("event", std::string()) == event) out.push_back(e);
+  return out;
+}
+
+std::string HexBytes(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string BytesFromHex(std::string_view hex) {
+  std::string out;
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    const int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
+    if (hi < 0 || lo < 0) break;
+    out += static_cast<char>(hi * 16 + lo);
+  }
+  return out;
+}
+
+}  // namespace sim

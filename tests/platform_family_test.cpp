@@ -1,0 +1,86 @@
+// The platform check: the family by the version value, and its failure path.
+#include "app/app_state.h"
+#include "app/messages.h"
+#include "tests/support/sim_fixture.h"
+
+namespace {
+
+using test::MessageBoxes;
+
+struct FamilyCase {
+  const char* name;
+  DWORD version;
+  bool windowsDirectoryFails;
+  PlatformFamily expected;
+};
+
+void PrintTo(const FamilyCase& c, std::ostream* os) { *os << c.name; }
+
+class PlatformFamilyTest : public test::SimTest, public ::testing::WithParamInterface<FamilyCase> {};
+
+TEST_P(PlatformFamilyTest, FamilyFollowsVersionAndDirectory) {
+  const FamilyCase& c = GetParam();
+  sim::CurrentMachine().version = c.version;
+  sim::CurrentMachine().windows_directory_fails = c.windowsDirectoryFails;
+
+  EXPECT_EQ(GetPlatformFamily(), c.expected);
+  EXPECT_EQ(AppState.WindowsVersion, c.version);
+
+  const auto boxes = MessageBoxes();
+  if (c.expected == PlatformCheckFailed) {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].bytes, "Windows version or directory error");
+    EXPECT_EQ(boxes[0].caption, "Initialize");
+    EXPECT_EQ(boxes[0].type, static_cast<unsigned>(MB_ICONERROR));
+    EXPECT_EQ(boxes[0].owner, "");
+  } else {
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_STREQ(AppState.WindowsDirectory, "C:\\WINDOWS");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, PlatformFamilyTest,
+    ::testing::Values(FamilyCase{"NT3", 0x00000003, false, PlatformCheckFailed},
+                      FamilyCase{"Win95", 0xC3B60004, false, Win9xFamily},
+                      FamilyCase{"Win98", 0xC0000A04, false, Win9xFamily},
+                      FamilyCase{"Win2000", 0x08930005, false, NtFamily},
+                      FamilyCase{"Win7", 0x1DB10106, false, NtFamily},
+                      FamilyCase{"Win10", 0x4A65000A, false, NtFamily},
+                      FamilyCase{"Win32s", 0x80000003, false, PlatformCheckFailed},
+                      FamilyCase{"NtNoDirectory", 0x4A65000A, true, PlatformCheckFailed},
+                      FamilyCase{"Win9xNoDirectory", 0xC0000A04, true, PlatformCheckFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class PlatformCheckWithDialog : public test::SimTest {};
+
+TEST_F(PlatformCheckWithDialog, FailedCheckEndsTheMainDialogWith129) {
+  sim::CurrentMachine().version = 0x00000003;
+  AppState.MainWindow = sim::NewTestDialog(129);
+
+  EXPECT_EQ(GetPlatformFamily(), PlatformCheckFailed);
+
+  const auto boxes = MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, "dialog 129");
+  const sim::DialogEnd end = sim::DialogEndOf(AppState.MainWindow);
+  EXPECT_TRUE(end.ended);
+  EXPECT_EQ(end.result, 129);
+}
+
+TEST_F(PlatformCheckWithDialog, PassedCheckLeavesTheDialogOpen) {
+  AppState.MainWindow = sim::NewTestDialog(129);
+  EXPECT_EQ(GetPlatformFamily(), NtFamily);
+  EXPECT_FALSE(sim::DialogEndOf(AppState.MainWindow).ended);
+  EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(PlatformCheckWithDialog, EveryCallAsksThePlatformAgain) {
+  EXPECT_EQ(GetPlatformFamily(), NtFamily);
+  sim::CurrentMachine().version = 0xC0000A04;
+  EXPECT_EQ(GetPlatformFamily(), Win9xFamily);
+  sim::CurrentMachine().windows_directory_fails = true;
+  EXPECT_EQ(GetPlatformFamily(), PlatformCheckFailed);
+}
+
+}  // namespace

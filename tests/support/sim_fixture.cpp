@@ -1,0 +1,78 @@
+#include "tests/support/sim_fixture.h"
+
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace test {
+
+void SimTest::SetUp() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  char pattern[] = "/tmp/setup-test-XXXXXX";
+  root_ = fs::path(mkdtemp(pattern));
+  machineDir_ = root_ / "machine";
+  packageDir_ = root_ / "package";
+  fs::create_directories(packageDir_);
+  previousDir_ = fs::current_path();
+  fs::current_path(packageDir_);
+  sim::ResetProcessState();
+  sim::CreateMachine(machineDir_, MachineOptions());
+  sim::ResetProcessState();
+  AppState = ProgramState{};
+}
+
+void SimTest::TearDown() {
+  if (expectCleanLedger_) {
+    sim::LedgerCheckLeaks();
+    EXPECT_TRUE(sim::LedgerViolations().empty()) << "ledger: " << sim::LedgerViolations().front();
+  }
+  fs::current_path(previousDir_);
+  std::error_code ec;
+  if (!HasFailure()) fs::remove_all(root_, ec);
+  sim::ResetProcessState();
+}
+
+fs::path SimTest::WritePackageFile(const std::string& name, const std::string& bytes) {
+  const fs::path path = packageDir_ / name;
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+fs::path SimTest::WriteMachineFile(const std::string& windowsPath, const std::string& bytes) {
+  const fs::path path = sim::HostPathOf(windowsPath);
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+std::string SimTest::ReadMachineFile(const std::string& windowsPath) { return ReadFile(sim::HostPathOf(windowsPath)); }
+
+bool SimTest::MachineFileExists(const std::string& windowsPath) {
+  const sim::HostPath p = sim::MapWindowsPath(windowsPath);
+  return p.ok() && fs::exists(p.host);
+}
+
+std::string SimTest::PackagePath(const std::string& name) { return sim::WindowsPathOf(packageDir_) + "\\" + name; }
+
+std::vector<Box> MessageBoxes() {
+  std::vector<Box> boxes;
+  for (const auto& e : sim::TranscriptOf("message_box")) {
+    boxes.push_back(Box{e["owner"].is_null() ? "" : e["owner"].get<std::string>(),
+                        sim::BytesFromHex(e["text_bytes"].get<std::string>()),
+                        sim::BytesFromHex(e["caption_bytes"].get<std::string>()), e["type"].get<unsigned>()});
+  }
+  return boxes;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace test

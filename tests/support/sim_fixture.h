@@ -1,0 +1,65 @@
+// A fresh simulated machine for each test, and the checks every test shares.
+#pragma once
+
+#include "app/app_state.h"
+#include "platform/sim/sim.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace test {
+
+namespace fs = std::filesystem;
+
+// Each test runs on its own new machine in a temporary directory, from a
+// package directory of its own (the current directory), with AppState zero as
+// at process start. At the end the handle ledger must be clean.
+class SimTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes a file into the package directory (bytes as given).
+  fs::path WritePackageFile(const std::string& name, const std::string& bytes);
+  // Writes a file at a Windows path of the simulated drive.
+  fs::path WriteMachineFile(const std::string& windowsPath, const std::string& bytes);
+  std::string ReadMachineFile(const std::string& windowsPath);
+  bool MachineFileExists(const std::string& windowsPath);
+  // The Windows path of a package file, as the program would build it.
+  std::string PackagePath(const std::string& name);
+
+  virtual sim::NewMachineOptions MachineOptions() { return {}; }
+  // Tests that leave handles open on purpose say so here.
+  bool expectCleanLedger_ = true;
+
+  fs::path root_;
+  fs::path machineDir_;
+  fs::path packageDir_;
+  fs::path previousDir_;
+};
+
+// The message boxes shown so far, as the transcript has them.
+struct Box {
+  std::string owner;  // "" for none
+  std::string bytes;  // the exact text bytes
+  std::string caption;
+  unsigned type;
+};
+std::vector<Box> MessageBoxes();
+
+// Reads a whole file.
+std::string ReadFile(const fs::path& path);
+
+}  // namespace test
+
+// Checks a call's result and the last error it left, with the caller's line.
+#define EXPECT_RESULT_AND_ERROR(call, expectedResult, expectedError)                       \
+  do {                                                                                     \
+    SetLastError(0xdeadbeef);                                                              \
+    const auto result_ = (call);                                                           \
+    const DWORD error_ = GetLastError();                                                   \
+    EXPECT_EQ(result_, (expectedResult)) << #call;                                         \
+    EXPECT_EQ(error_, static_cast<DWORD>(expectedError)) << #call << " left 0x" << std::hex << error_; \
+  } while (0)
