@@ -286,7 +286,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
     value = value.substr(1, value.size() - 2);
   const UINT cp = file ? file->codePage : CurrentMachine().CodePage();
   const size_t n = FitLength(value, size - 1, cp);
-  std::memcpy(buffer, value.data(), n);
+  if (n) std::memcpy(buffer, value.data(), n);
   buffer[n] = '\0';
   if (n < value.size()) SetLastError(ERROR_MORE_DATA);
   return static_cast<DWORD>(n);

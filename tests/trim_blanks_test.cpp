@@ -1,0 +1,83 @@
+// Trimming of blanks and tabs, and walking multi-string lists.
+#include "app/multi_string.h"
+#include "inf/inf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TrimCase {
+  const char* input;
+  Trimmed outcome;
+  const char* text;
+};
+
+TEST(TrimBlanks, RemovesSpacesAndTabsAtBothEndsOnly) {
+  const TrimCase cases[] = {
+      {"", Trimmed::NoText, ""},
+      {" \t  \t", Trimmed::NoText, ""},
+      {"  a b\t", Trimmed::Text, "a b"},
+      {"x", Trimmed::Text, "x"},
+      {"abc", Trimmed::Text, "abc"},
+      {"\ta\t\tb ", Trimmed::Text, "a\t\tb"},
+      {" value\r\n", Trimmed::Text, "value\r\n"},  // CR and LF are ordinary characters
+      {"\r\n ", Trimmed::Text, "\r\n"},
+      {"  \xB0\xB2 ", Trimmed::Text, "\xB0\xB2"},  // a double-byte character stays whole
+  };
+  for (const TrimCase& c : cases) {
+    char out[32] = "garbage";
+    EXPECT_EQ(TrimBlanks(c.input, out, sizeof out), c.outcome) << '"' << c.input << '"';
+    EXPECT_STREQ(out, c.text) << '"' << c.input << '"';
+  }
+}
+
+TEST(TrimBlanks, RefusesAResultThatDoesNotFitInsteadOfCuttingIt) {
+  char out[4] = "xyz";
+  EXPECT_EQ(TrimBlanks("  abcd  ", out, sizeof out), Trimmed::TooLong);
+  EXPECT_STREQ(out, "");
+  EXPECT_EQ(TrimBlanks("  abc  ", out, sizeof out), Trimmed::Text);
+  EXPECT_STREQ(out, "abc");
+}
+
+TEST(TrimBlanks, LeavesItsInputAlone) {
+  char input[] = "  keep  ";
+  char out[16];
+  TrimBlanks(input, out, sizeof out);
+  EXPECT_STREQ(input, "  keep  ");
+}
+
+std::vector<std::string> Walk(const char* list, size_t capacity) {
+  std::vector<std::string> seen;
+  ForEachString(list, capacity, [&](const char* s, size_t n) {
+    seen.emplace_back(s, n);
+    return true;
+  });
+  return seen;
+}
+
+TEST(MultiStringList, WalksUpToTheEmptyString) {
+  EXPECT_TRUE(Walk("\0", 2).empty());
+  EXPECT_EQ(Walk("a\0b\0\0", 5), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Walk("one\0\0two\0\0", 10), (std::vector<std::string>{"one"}));
+}
+
+TEST(MultiStringList, NeverReadsPastItsBuffer) {
+  const char unterminated[] = {'a', '\0', 'b', 'c'};
+  EXPECT_EQ(Walk(unterminated, sizeof unterminated), (std::vector<std::string>{"a"}));
+}
+
+TEST(MultiStringList, AppendKeepsRoomForTheFinalEmptyString) {
+  char list[8] = {};
+  size_t used = 0;
+  EXPECT_TRUE(AppendString(list, sizeof list, used, "abc", 3));
+  EXPECT_TRUE(AppendString(list, sizeof list, used, "de", 2));
+  EXPECT_EQ(used, 7u);
+  EXPECT_FALSE(AppendString(list, sizeof list, used, "f", 1));  // "f\0" and the final NUL need 3 more
+  EXPECT_EQ(std::string(list, sizeof list), std::string("abc\0de\0\0", 8));
+  EXPECT_EQ(Walk(list, sizeof list), (std::vector<std::string>{"abc", "de"}));
+}
+
+}  // namespace
