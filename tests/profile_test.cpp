@@ -21,9 +21,9 @@ std::vector<std::string> Lines(const char* buffer, size_t size) {
 
 class ProfileTest : public test::SimTest {
  protected:
-  std::string Inf(const std::string& text) {
-    WritePackageFile("t.inf", text);
-    return PackagePath("t.inf");
+  std::string Inf(const std::string& text, const std::string& name = "t.inf") {
+    WritePackageFile(name, text);
+    return PackagePath(name);
   }
   std::vector<std::string> Section(const std::string& path, const char* name, DWORD* result = nullptr) {
     char buffer[10000];
@@ -71,6 +71,9 @@ TEST_F(ProfileTest, NamesIgnoreLetterCaseAndTheFirstOfRepeatedSectionsCounts) {
       "[ Padded Name ]\nk=v\n");
   EXPECT_EQ(Value(inf, "strings", "MAKER"), "First Maker");
   EXPECT_EQ(Value(inf, "Strings", "Only", "fallback"), "fallback");
+  // A line with no name is found under the empty name.
+  const std::string unnamed = Inf("[DestinationDirs]\n= 10\n", "unnamed.inf");
+  EXPECT_EQ(Value(unnamed, "DestinationDirs", ""), "10");
   EXPECT_EQ(Section(inf, "sTrInGs"), (Lines_{"Maker=\"First Maker\"", "maker=Second"}));
   EXPECT_EQ(Section(inf, "Padded Name"), (Lines_{"k=v"}));
   // A section name passed with blanks is not found by the section reader,
@@ -97,6 +100,7 @@ TEST_F(ProfileTest, MissingPiecesGiveTheDefaultOrNothing) {
   EXPECT_EQ(Value(inf, "Version", "Missing", "dflt"), "dflt");
   EXPECT_EQ(Value(inf, "Nowhere", "DriverVer", "dflt"), "dflt");
   EXPECT_EQ(Value(inf, "Version", "NoEquals", "dflt"), "dflt");
+  EXPECT_EQ(Value(inf, "Version", "", "dflt"), "dflt");
 
   char buffer[16];
   std::memset(buffer, 'X', sizeof buffer);

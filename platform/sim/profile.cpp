@@ -262,10 +262,6 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (!*key) {
-    buffer[0] = '\0';
-    return 0;
-  }
   const ParsedFile* file = Load(path);
   std::string_view value = fallback ? std::string_view(fallback) : std::string_view();
   if (file) {

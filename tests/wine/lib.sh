@@ -1,0 +1,60 @@
+# Shared by the Wine tests: packages, a fresh prefix of the test's own, and
+# cleanup. Every wine call runs under a timeout: a missing source file makes
+# Wine's file queue loop forever, and a dialog left open would block.
+set -euo pipefail
+
+WINE_TIMEOUT=${WINE_TIMEOUT:-60}
+
+log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*"; }
+fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
+
+# Installs the Debian packages given when any is missing. Tests may run in
+# parallel, so apt-get runs under a lock.
+need_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  log "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  flock /tmp/setup-tests-apt.lock $sudo env DEBIAN_FRONTEND=noninteractive \
+    sh -c "apt-get update -qq && apt-get install -y -qq --no-install-recommends $* >/dev/null"
+}
+
+# A temporary directory for the test, removed at the end together with the
+# prefix's wineserver.
+make_workdir() {
+  WORK=$(mktemp -d /tmp/setup-wine-XXXXXX)
+  trap cleanup EXIT
+}
+
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    timeout 20 wineserver -k 2>/dev/null || true
+  fi
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  if [ -n "${WORK:-}" ] && [ "${KEEP_WORK:-0}" != 1 ]; then rm -rf "$WORK"; fi
+}
+
+# A fresh 64-bit prefix in $WORK/prefix. No add-on installers, no debug
+# output, no network.
+make_prefix() {
+  export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  log "creating the Wine prefix"
+  timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot -i did not finish"
+  timeout 120 wineserver -w || true
+}
+
+# Runs a Windows program under Wine with a timeout; its exit code is returned.
+wine_run() {
+  local code=0
+  timeout "$WINE_TIMEOUT" wine "$@" || code=$?
+  [ "$code" -ne 124 ] || fail "wine $* did not end within ${WINE_TIMEOUT}s"
+  return "$code"
+}
+
+# The Windows form of a Linux path (drive Z: is the root).
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
