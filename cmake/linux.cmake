@@ -14,6 +14,11 @@ add_executable(setup platform/sim/main.cpp)
 target_link_libraries(setup PRIVATE setup_core platform_sim)
 
 enable_testing()
+if(SETUP_FUZZ)
+  # The fuzzing build holds the harnesses and what they link, nothing else.
+  add_subdirectory(fuzz)
+  return()
+endif()
 add_subdirectory(tests)
 foreach(extra bench fuzz)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${extra}/CMakeLists.txt)

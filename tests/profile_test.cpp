@@ -94,6 +94,13 @@ TEST_F(ProfileTest, ValueReaderRemovesOnePairOfQuotesAroundTheWholeValue) {
   for (const auto& [key, expected] : cases) EXPECT_EQ(Value(inf, "Strings", key), expected) << key;
 }
 
+TEST_F(ProfileTest, AnEmptySectionNameFindsTheLinesBeforeTheFirstHeader) {
+  const std::string inf = Inf("early=1\n[]\nlate=2\n[Next]\nx=y\n");
+  EXPECT_EQ(Section(inf, ""), (Lines_{"early=1"}));
+  EXPECT_EQ(Value(inf, "", "early"), "1");
+  EXPECT_EQ(Value(inf, "", "late", "none"), "none");
+}
+
 TEST_F(ProfileTest, MissingPiecesGiveTheDefaultOrNothing) {
   const std::string inf = Inf("[Version]\nDriverVer=01/02/2024,1.2.3.4\nNoEquals\n[Empty]\n");
   EXPECT_EQ(Value(inf, "Version", "Missing"), "");
@@ -202,6 +209,16 @@ TEST_F(ProfileTest, DoubleByteTextIsNeverCutInsideACharacter) {
   EXPECT_EQ(GetPrivateProfileStringA("Strings", "Name", nullptr, buffer, 4, inf.c_str()), 2u);
   EXPECT_STREQ(buffer, "\xC7\xFD");
   EXPECT_EQ(Section(inf, "S\x81\x5D"), (Lines_{"k=v"}));
+}
+
+TEST_F(ProfileTest, ANulByteEndsTheTextItStandsIn) {
+  static const char text[] = "[S]\nab\0cd=ef\nkey=va\0lue\n\0lead=x\nplain\0tail\n\0\nlast\n";
+  const std::string inf = Inf(std::string(text, sizeof text - 1));
+  DWORD n = 0;
+  EXPECT_EQ(Section(inf, "S", &n), (Lines_{"ab=ef", "key=va", "=x", "plain", "last"}));
+  EXPECT_EQ(n, 6u + 7 + 3 + 6 + 5);
+  EXPECT_EQ(Value(inf, "S", "ab"), "ef");
+  EXPECT_EQ(Value(inf, "S", "key"), "va");
 }
 
 TEST_F(ProfileTest, TheReaderSeesAFileThatChanged) {

@@ -55,6 +55,10 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// A NUL byte in the file ends the text it stands in, as the strings handed
+// out are C strings: "a\0b=c" is the key "a" with the value "c".
+std::string CString(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
+
 // Position of the last "]" that is a character of its own (not the second
 // byte of a double-byte character), or npos.
 size_t LastCloseBracket(std::string_view line, UINT codePage) {
@@ -79,7 +83,10 @@ void Parse(ParsedFile& file) {
 
   file.sections.clear();
   file.firstSection.clear();
-  file.sections.push_back(Section{});  // lines before the first header: never found
+  // The lines before the first header form a section without a name, which
+  // is what an empty section name finds (before any "[]" header).
+  file.sections.push_back(Section{});
+  file.firstSection.emplace(std::string(), 0);
   std::string_view rest(text);
   while (!rest.empty()) {
     size_t end = 0;
@@ -93,7 +100,7 @@ void Parse(ParsedFile& file) {
       const size_t close = LastCloseBracket(line, file.codePage);
       if (close != std::string_view::npos) {
         Section section;
-        section.name = std::string(Trim(line.substr(1, close - 1)));
+        section.name = CString(Trim(line.substr(1, close - 1)));
         const std::string upper = UpperAnsi(section.name);
         file.firstSection.emplace(upper, file.sections.size());
         file.sections.push_back(std::move(section));
@@ -105,11 +112,11 @@ void Parse(ParsedFile& file) {
     Line entry;
     const size_t equals = line.find('=');  // "=" is never the second byte of a character
     if (equals != std::string_view::npos) {
-      entry.key = std::string(Trim(line.substr(0, equals)));
+      entry.key = CString(Trim(line.substr(0, equals)));
       entry.hasValue = true;
-      entry.value = std::string(Trim(line.substr(equals + 1)));
+      entry.value = CString(Trim(line.substr(equals + 1)));
     } else {
-      entry.key = std::string(line);
+      entry.key = CString(line);
     }
     // Consecutive lines with no name ("=value") are kept only once.
     std::vector<Line>& lines = file.sections.back().lines;
@@ -224,6 +231,7 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
   DWORD left = size;
   for (const Line& line : found->lines) {
     if (left <= 2) break;
+    if (line.key.empty() && !line.hasValue) continue;  // a line that held nothing but a NUL
     size_t n = FitLength(line.key, left - 2, cp);
     std::memcpy(out, line.key.data(), n);
     out[n] = '\0';
