@@ -3,6 +3,10 @@
 
 #include <cstddef>
 
+// Capacities of the INF readers' fixed buffers, each counting the terminating NUL.
+constexpr size_t kSectionCapacity = 10000;    // one whole section, or one looked-up value
+constexpr size_t kWorkingLineCapacity = 100;  // a line or a text cut out of one
+
 enum class Trimmed {
   Text,     // the result holds a text without blanks or tabs at either end
   NoText,   // the input held nothing but blanks and tabs, or nothing at all
@@ -12,3 +16,10 @@ enum class Trimmed {
 // Removes spaces and tabs at both ends of `text` into `result` (a buffer of
 // `capacity` bytes, NUL included). The input is never changed.
 Trimmed TrimBlanks(const char* text, char* result, size_t capacity);
+
+// Empties AppState.HardwareIdList and AppState.InstallSectionList, then fills
+// them from the model section that the "Manufacturer" section of the INF file
+// at `infPath` names: one install-section name and one hardware id for each
+// model entry, entry n of one list belonging with entry n of the other. Both
+// lists stay empty when the file cannot be read that far.
+void ScanInfModels(const char* infPath);
