@@ -258,4 +258,55 @@ TEST_F(ModelScanTest, SectionCutByTheBufferLosesItsLastEntryNotPartOfAnId) {
   EXPECT_TRUE(ListHolds(AppState.HardwareIdList, ids));
 }
 
+// Every file of the INF corpus, scanned and summarised: whatever its shape,
+// the lists stay well formed and aligned, and the summary stays terminated.
+TEST_F(ModelScanTest, CorpusFilesKeepTheListsWellFormed) {
+  const fs::path corpus = INF_CORPUS_DIR;
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "INF corpus not found at " << corpus;
+  size_t files = 0, filesWithEntries = 0, summaries = 0;
+  for (const auto& item : fs::recursive_directory_iterator(corpus)) {
+    if (!item.is_regular_file()) continue;
+    ++files;
+    const std::string path = sim::WindowsPathOf(item.path());
+    SCOPED_TRACE(item.path().string());
+    ASSERT_LT(path.size(), kPathCapacity);
+
+    ScanInfModels(path.c_str());
+    const ReaderView ids = ReadList(AppState.HardwareIdList);
+    ASSERT_TRUE(ids.tailZero) << "HardwareIdList " << Describe(AppState.HardwareIdList);
+    // Install-section names are walked by offset, entry for entry with the
+    // ids, since an empty name is a stored entry of its own.
+    size_t at = 0;
+    for (const std::string& id : ids.entries) {
+      EXPECT_LT(id.size(), kWorkingLineCapacity);
+      EXPECT_FALSE(id.empty());
+      EXPECT_TRUE(id.front() != ' ' && id.front() != '\t' && id.back() != ' ' && id.back() != '\t') << id;
+      const void* nul = std::memchr(AppState.InstallSectionList + at, '\0', kListCapacity - at);
+      ASSERT_NE(nul, nullptr);
+      const size_t length = static_cast<size_t>(static_cast<const char*>(nul) - (AppState.InstallSectionList + at));
+      EXPECT_LT(length, kWorkingLineCapacity);
+      at += length + 1;
+    }
+    ASSERT_LT(at, kListCapacity);
+    EXPECT_TRUE(std::all_of(AppState.InstallSectionList + at, AppState.InstallSectionList + kListCapacity,
+                            [](char c) { return c == '\0'; }))
+        << "InstallSectionList " << Describe(AppState.InstallSectionList) << " for " << ids.entries.size() << " ids";
+    if (!ids.entries.empty()) ++filesWithEntries;
+
+    char summary[kDriverSummaryCapacity];
+    std::memset(summary, 'x', sizeof summary);
+    const bool built = BuildDriverSummary(path.c_str(), summary);
+    const size_t length = strnlen(summary, sizeof summary);
+    ASSERT_LT(length, sizeof summary);
+    EXPECT_EQ(built, length > 0);
+    if (built) ++summaries;
+  }
+  // Most of the corpus names decorated or several model sections, which give
+  // empty lists; enough files read through to make the checks above count.
+  EXPECT_GT(files, 100u);
+  EXPECT_GE(filesWithEntries, 10u);
+  EXPECT_GE(summaries, 10u);
+  std::printf("corpus: %zu files, %zu with model entries, %zu with a summary\n", files, filesWithEntries, summaries);
+}
+
 }  // namespace
