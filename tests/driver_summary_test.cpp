@@ -66,14 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
         SummaryCase{"NoVersionSection", File(kManufacturer, kModels, kStrings, ""),
                     "MakerName\r\n    |__ DeviceName\r\n        |__ "},
         SummaryCase{"NoStringsSection", File(kManufacturer, kModels, ""), "\r\n    |__ \r\n        |__ 1.0"},
-        SummaryCase{"QuotedStringsLoseTheirQuotes",
-                    File(kManufacturer, kModels, "[Strings]\r\nM=\"Maker Name\"\r\nD = \"Device Name\"\r\n"),
-                    "Maker Name\r\n    |__ Device Name\r\n        |__ 1.0"},
         // The reader removes the blanks around "=" before the key is cut out.
         SummaryCase{"BlanksAroundEquals", File("[Manufacturer]\r\n%M% = Models\r\n"), kFullSummary},
         // Whatever the first and last characters of the key are, they are dropped.
         SummaryCase{"KeyLosesAnyFirstAndLastCharacter", File("[Manufacturer]\r\n<M>=Models\r\n"), kFullSummary},
-        SummaryCase{"ThreeCharacterKey", File("[Manufacturer]\r\nxMx=Models\r\n"), kFullSummary},
         SummaryCase{"TwoCharacterKey", File("[Manufacturer]\r\n%%=Models\r\n"), ""},
         SummaryCase{"NoEqualsInFirstLine", File("[Manufacturer]\r\nModels\r\n"), ""},
         SummaryCase{"EmptyModelSectionName", File("[Manufacturer]\r\n%M%=\r\n"), ""},
