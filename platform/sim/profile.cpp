@@ -271,7 +271,9 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
     return 0;
   }
   const ParsedFile* file = Load(path);
-  std::string_view value = fallback ? std::string_view(fallback) : std::string_view();
+  // A missing key without a default gives an empty text; the view must still
+  // point somewhere, since memcpy may not be handed a null source even for no bytes.
+  std::string_view value = fallback ? std::string_view(fallback) : std::string_view("");
   if (file) {
     if (const Section* found = FindSection(*file, Trim(section))) {
       const std::string_view wanted = Trim(key);
