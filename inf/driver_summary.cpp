@@ -12,13 +12,16 @@ constexpr char kDeviceMark[] = "\r\n    |__ ";
 constexpr char kVersionMark[] = "\r\n        |__ ";
 
 // The summary is display text built from values of any length, so unlike the
-// names it is looked up with it may be shown cut: it stops at 99 characters.
-// The cut is made by byte, so a double-byte character at the edge can lose
-// its second byte there.
+// names it is looked up with it may be shown cut: it stops at 99 characters,
+// and never inside a double-byte character.
 void AppendShown(char (&summary)[kDriverSummaryCapacity], size_t& used, const char* piece) {
-  size_t length = std::strlen(piece);
   const size_t room = kDriverSummaryCapacity - 1 - used;
-  if (length > room) length = room;
+  size_t length = 0;
+  while (piece[length]) {
+    const size_t step = IsDBCSLeadByte(static_cast<BYTE>(piece[length])) && piece[length + 1] ? 2 : 1;
+    if (length + step > room) break;
+    length += step;
+  }
   std::memcpy(summary + used, piece, length);
   used += length;
   summary[used] = '\0';

@@ -172,6 +172,7 @@ LANGID WINAPI GetUserDefaultLangID();
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);
 int WINAPI lstrlenA(LPCSTR text);
+BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);

@@ -118,6 +118,16 @@ TEST_F(DriverSummaryTest, LongSummaryIsCutAt99Characters) {
   EXPECT_TRUE(MessageBoxes().empty());
 }
 
+TEST_F(DriverSummaryTest, TheCutNeverSplitsADoubleByteCharacter) {
+  sim::CurrentMachine().language = 0x0804;
+  // 98 single bytes, then a character of two: it does not fit the 99th place
+  // whole, which the next piece's first byte takes instead.
+  const std::string maker = std::string(98, 'm') + "\xC7\xFD";
+  EXPECT_EQ(Summarize(File(kManufacturer, kModels, "[Strings]\r\nM=" + maker + "\r\n")), std::string(98, 'm') + "\r");
+  const std::string fits = std::string(97, 'm') + "\xC7\xFD" + "x";
+  EXPECT_EQ(Summarize(File(kManufacturer, kModels, "[Strings]\r\nM=" + fits + "\r\n")), fits.substr(0, 99));
+}
+
 struct NoInfoCase {
   const char* name;
   std::string inf;  // empty: no file at all

@@ -140,6 +140,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(std::strlen(text)) : 0; }
 
+BOOL WINAPI IsDBCSLeadByte(BYTE byte) { return sim::IsDbcsLeadByte(byte) ? TRUE : FALSE; }
+
 LPSTR WINAPI CharUpperA(LPSTR text) {
   const uintptr_t value = reinterpret_cast<uintptr_t>(text);
   if ((value >> 16) == 0) {
