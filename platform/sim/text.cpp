@@ -1,6 +1,7 @@
 // ANSI code page handling: conversions for terminals and files, case mapping.
 #include "platform/sim/sim_internal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,10 +20,17 @@ size_t Utf8SequenceLength(unsigned char lead) {
   return 1;
 }
 
+size_t Utf16Unit(const char* p, size_t left);
+
 // Converts with iconv; an input unit that has no counterpart becomes '?', as
 // the platform's conversions use '?' as their default character.
 std::string Convert(std::string_view input, const char* to, const char* from,
                     size_t (*unitLength)(const char*, size_t)) {
+  // ASCII reads the same in every code page here and in UTF-8; most paths
+  // and names are ASCII, and they are converted on every file call.
+  if (unitLength != Utf16Unit &&
+      std::all_of(input.begin(), input.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(input);
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
   std::string out;
