@@ -4,11 +4,15 @@
 #include "app/app_state.h"
 #include "app/bounded_text.h"
 #include "app/messages.h"
+#include "inf/inf.h"
+#include "install/install.h"
+
+#include <cstring>
 
 namespace {
 
 // The first "*.inf" of the current directory, in the directory search's own
-// order. Empty when there is none.
+// order: nothing is sorted, nothing skipped. Empty when there is none.
 void FindFirstInf(char (&name)[MAX_PATH]) {
   name[0] = '\0';
   WIN32_FIND_DATAA found;
@@ -28,6 +32,16 @@ void BuildLegacyPaths(const char* foundName) {
   JoinText(AppState.DriverIndexPath, {windows, "\\inf\\drvidx.bin"});
 }
 
+struct Switch {
+  const char text[3];
+  uint8_t action;
+};
+// Compared in this order; the first equal one decides.
+const Switch kSwitches[] = {
+    {"\\s", ActionInstall},   {"\\S", ActionInstall},   {"/s", ActionInstall},   {"/S", ActionInstall},
+    {"\\u", ActionUninstall}, {"\\U", ActionUninstall}, {"/u", ActionUninstall}, {"/U", ActionUninstall},
+};
+
 }  // namespace
 
 int AppEntry(HINSTANCE instance, const char* argumentText) {
@@ -38,20 +52,30 @@ int AppEntry(HINSTANCE instance, const char* argumentText) {
   char directory[MAX_PATH];
   const DWORD n = foundName[0] ? GetCurrentDirectoryA(sizeof directory, directory) : 0;
   // A path that does not fit InfPath is treated as no INF at all: nothing is
-  // opened under a shortened name.
+  // ever opened under a shortened name.
   if (!foundName[0] || n == 0 || n >= sizeof directory ||
       !JoinText(AppState.InfPath, {directory, "\\", foundName})) {
     JoinText(AppState.SummaryText, {SummaryNoInf});
-  } else if (GetPlatformFamily() == Win9xFamily) {
-    BuildLegacyPaths(foundName);
+  } else {
+    char summary[kDriverSummaryCapacity] = "";
+    BuildDriverSummary(AppState.InfPath, summary);
+    JoinText(AppState.SummaryText, {summary});
+    if (GetPlatformFamily() == Win9xFamily) BuildLegacyPaths(foundName);
   }
 
   if (lstrlenA(argumentText) < 1) {
     AppState.AppInstance = instance;
     return 0;
   }
+  // Only the first two bytes count: /Silent installs, /U2 uninstalls.
   AppState.SwitchText[0] = argumentText[0];
-  AppState.SwitchText[1] = argumentText[1];
+  AppState.SwitchText[1] = argumentText[0] ? argumentText[1] : '\0';
   AppState.SwitchText[2] = '\0';
+  for (const Switch& s : kSwitches) {
+    if (std::strcmp(AppState.SwitchText, s.text) != 0) continue;
+    // A silent run tells its outcome by the exit code alone.
+    const int32_t result = PerformAction(s.action);
+    return result == ResultFailed ? 1 : 0;
+  }
   return 0;
 }

@@ -17,6 +17,15 @@
 #include <cfgmgr32.h>
 #include <newdev.h>
 
+// The configuration flags of a device node live in the SDK's regstr.h, which
+// MinGW-w64 does not ship.
+#ifndef CONFIGFLAG_REINSTALL
+#define CONFIGFLAG_REINSTALL 0x00000020
+#endif
+#ifndef CONFIGFLAG_FAILEDINSTALL
+#define CONFIGFLAG_FAILEDINSTALL 0x00000040
+#endif
+
 #else  // the simulated platform
 
 #include <cstddef>
@@ -173,6 +182,13 @@ DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);
 int WINAPI lstrlenA(LPCSTR text);
 BOOL WINAPI IsDBCSLeadByte(BYTE byte);
+#define GENERIC_READ 0x80000000L
+#define FILE_SHARE_READ 0x00000001
+#define OPEN_EXISTING 3
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
+                          HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped);
+BOOL WINAPI CloseHandle(HANDLE handle);
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE find);

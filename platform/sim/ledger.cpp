@@ -47,6 +47,7 @@ const char* HandleKindName(HandleKind kind) {
     case HandleKind::LocalMemory: return "local allocation";
     case HandleKind::Module: return "module";
     case HandleKind::Window: return "window";
+    case HandleKind::File: return "file handle";
   }
   return "handle";
 }

@@ -137,7 +137,7 @@ void AddFault(const FaultRule& rule);  // for this process only
 void ClearFaults();                    // this process's rules and the machine's
 const std::map<std::string, int>& CallCounts();
 
-enum class HandleKind { DeviceList, DriverList, InfFile, FileQueue, QueueContext, Find, LocalMemory, Module, Window };
+enum class HandleKind { DeviceList, DriverList, InfFile, FileQueue, QueueContext, Find, LocalMemory, Module, Window, File };
 const char* HandleKindName(HandleKind kind);
 // Handle values for objects the simulation keeps itself: never reused in a process.
 void* NewHandleValue(HandleKind kind);
