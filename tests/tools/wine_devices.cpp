@@ -1,0 +1,105 @@
+// A helper of the Wine tests, built for Windows only: lists the present
+// devices, and makes a root-enumerated test device the way devcon does, so
+// that an uninstall can be tried on a device that stays removed.
+//
+//   wine_devices list                      instance id, a tab, hardware ids joined by ";"
+//   wine_devices create GUID CLASS HWID    prints the new device's instance id
+//   wine_devices present HWID              exit 0 when a present device has HWID
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Device {
+  std::string instance;
+  std::vector<std::string> ids;
+};
+
+std::vector<Device> PresentDevices() {
+  std::vector<Device> devices;
+  HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+  if (set == INVALID_HANDLE_VALUE) return devices;
+  SP_DEVINFO_DATA data;
+  data.cbSize = sizeof data;
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
+    Device d;
+    char instance[512] = "";
+    SetupDiGetDeviceInstanceIdA(set, &data, instance, sizeof instance, nullptr);
+    d.instance = instance;
+    char ids[4096] = {};
+    if (SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, nullptr, reinterpret_cast<BYTE*>(ids),
+                                          sizeof ids - 2, nullptr))
+      for (const char* p = ids; *p; p += std::strlen(p) + 1) d.ids.emplace_back(p);
+    devices.push_back(d);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return devices;
+}
+
+bool ParseGuid(const char* text, GUID& guid) {
+  unsigned long d1;
+  unsigned int d2, d3, b[8];
+  if (std::sscanf(text, "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3], &b[4],
+                  &b[5], &b[6], &b[7]) != 11)
+    return false;
+  guid.Data1 = d1;
+  guid.Data2 = static_cast<unsigned short>(d2);
+  guid.Data3 = static_cast<unsigned short>(d3);
+  for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(b[i]);
+  return true;
+}
+
+int Create(const char* guidText, const char* className, const char* hardwareId) {
+  GUID guid;
+  if (!ParseGuid(guidText, guid)) {
+    std::fprintf(stderr, "wine_devices: bad class GUID %s\n", guidText);
+    return 2;
+  }
+  HDEVINFO set = SetupDiCreateDeviceInfoList(&guid, nullptr);
+  if (set == INVALID_HANDLE_VALUE) return 1;
+  SP_DEVINFO_DATA data;
+  data.cbSize = sizeof data;
+  int code = 1;
+  std::string ids = std::string(hardwareId) + '\0' + '\0';
+  if (SetupDiCreateDeviceInfoA(set, className, &guid, nullptr, nullptr, DICD_GENERATE_ID, &data) &&
+      SetupDiSetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
+                                        static_cast<DWORD>(ids.size())) &&
+      SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &data)) {
+    char instance[512] = "";
+    SetupDiGetDeviceInstanceIdA(set, &data, instance, sizeof instance, nullptr);
+    std::printf("%s\n", instance);
+    code = 0;
+  } else {
+    std::fprintf(stderr, "wine_devices: could not create the device (error 0x%lx)\n", GetLastError());
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string verb = argc > 1 ? argv[1] : "";
+  if (verb == "list" && argc == 2) {
+    for (const Device& d : PresentDevices()) {
+      std::string ids;
+      for (const std::string& id : d.ids) ids += (ids.empty() ? "" : ";") + id;
+      std::printf("%s\t%s\n", d.instance.c_str(), ids.c_str());
+    }
+    return 0;
+  }
+  if (verb == "create" && argc == 5) return Create(argv[2], argv[3], argv[4]);
+  if (verb == "present" && argc == 3) {
+    for (const Device& d : PresentDevices())
+      for (const std::string& id : d.ids)
+        if (lstrcmpiA(id.c_str(), argv[2]) == 0) return 0;
+    return 1;
+  }
+  std::fprintf(stderr, "usage: wine_devices list | create GUID CLASS HWID | present HWID\n");
+  return 2;
+}
