@@ -58,3 +58,25 @@ wine_run() {
 
 # The Windows form of a Linux path (drive Z: is the root).
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+# A virtual display of the test's own (Xvfb picks a free display number).
+start_display() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+  [ -s "$WORK/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(cat "$WORK/display")"
+}
+
+# Waits until a visible top-level window whose name matches appears; prints its id.
+wait_window() {
+  local pattern=$1 seconds=${2:-20} end id
+  end=$(($(date +%s) + seconds))
+  while [ "$(date +%s)" -lt "$end" ]; do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}

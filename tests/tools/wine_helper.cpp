@@ -1,10 +1,12 @@
 // A helper of the Wine tests, built for Windows only: lists the present
-// devices, and makes a root-enumerated test device the way devcon does, so
-// that an uninstall can be tried on a device that stays removed.
+// devices, makes a root-enumerated test device the way devcon does (so that
+// an uninstall can be tried on a device that stays removed), and tells the
+// user's language as the program sees it.
 //
-//   wine_devices list                      instance id, a tab, hardware ids joined by ";"
-//   wine_devices create GUID CLASS HWID    prints the new device's instance id
-//   wine_devices present HWID              exit 0 when a present device has HWID
+//   wine_helper list                      instance id, a tab, hardware ids joined by ";"
+//   wine_helper create GUID CLASS HWID    prints the new device's instance id
+//   wine_helper present HWID              exit 0 when a present device has HWID
+//   wine_helper locale                    GetUserDefaultLangID and the ANSI code page, in hex
 #include <windows.h>
 #include <setupapi.h>
 
@@ -57,7 +59,7 @@ bool ParseGuid(const char* text, GUID& guid) {
 int Create(const char* guidText, const char* className, const char* hardwareId) {
   GUID guid;
   if (!ParseGuid(guidText, guid)) {
-    std::fprintf(stderr, "wine_devices: bad class GUID %s\n", guidText);
+    std::fprintf(stderr, "wine_helper: bad class GUID %s\n", guidText);
     return 2;
   }
   HDEVINFO set = SetupDiCreateDeviceInfoList(&guid, nullptr);
@@ -75,7 +77,7 @@ int Create(const char* guidText, const char* className, const char* hardwareId) 
     std::printf("%s\n", instance);
     code = 0;
   } else {
-    std::fprintf(stderr, "wine_devices: could not create the device (error 0x%lx)\n", GetLastError());
+    std::fprintf(stderr, "wine_helper: could not create the device (error 0x%lx)\n", GetLastError());
   }
   SetupDiDestroyDeviceInfoList(set);
   return code;
@@ -93,6 +95,10 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  if (verb == "locale" && argc == 2) {
+    std::printf("0x%04X %u\n", GetUserDefaultLangID(), GetACP());
+    return 0;
+  }
   if (verb == "create" && argc == 5) return Create(argv[2], argv[3], argv[4]);
   if (verb == "present" && argc == 3) {
     for (const Device& d : PresentDevices())
@@ -100,6 +106,6 @@ int main(int argc, char** argv) {
         if (lstrcmpiA(id.c_str(), argv[2]) == 0) return 0;
     return 1;
   }
-  std::fprintf(stderr, "usage: wine_devices list | create GUID CLASS HWID | present HWID\n");
+  std::fprintf(stderr, "usage: wine_helper list | create GUID CLASS HWID | present HWID | locale\n");
   return 2;
 }

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Silent runs of the Windows build against Wine's own setupapi and device
+# tree, in a fresh prefix, asserting on the prefix's drive_c and exit codes.
+#   silent.sh WIN64_BUILD_DIR
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+build=$(cd "$1" && pwd)
+setup="$build/setup.exe" helper="$build/wine_helper.exe"
+[ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
+need_packages wine wine64 xvfb xdotool x11-utils
+make_workdir
+make_prefix
+drive="$WINEPREFIX/drive_c"
+package="$here/../../examples/package"
+hwid='USB\VID_FEED&PID_5E50'
+
+# Wine's own INF files, to prove afterwards that nothing of theirs was touched.
+wine_infs() { (cd "$drive/windows/inf" && ls | grep -iv '^exampledrv' | sort | xargs md5sum); }
+wine_infs > "$WORK/wine-infs.before"
+
+in_dir() { mkdir -p "$WORK/$1"; cd "$WORK/$1"; }
+
+# 1. /S with the example package and no device of its id.
+#    Known difference: Wine's UpdateDriverForPlugAndPlayDevicesA returns TRUE
+#    even when no present device has the id (Windows fails with
+#    ERROR_NO_SUCH_DEVINST and the program would stage the package), so the
+#    program reports success and nothing is copied.
+in_dir example
+cp "$package"/* .
+code=0; wine_run "$setup" /S || code=$?
+[ "$code" = 0 ] || fail "/S with the example package exited $code"
+[ ! -e "$drive/windows/system32/drivers/exampledrv.sys" ] || fail "Wine copied files for a device that is not there"
+log "ok: /S with the example package exits 0"
+
+# 2. /S with a package whose model list is empty takes the pre-install route
+#    and stages the INF (Wine keeps its own name where Windows says oemN.inf).
+#    An empty model list names no install section, so no file is copied.
+in_dir staged
+cp "$package"/exampledrv.sys "$package"/exampledrv.dll .
+sed 's/^%DeviceDesc% = .*$//' "$package/exampledrv.inf" > exampledrv.inf
+code=0; wine_run "$setup" /S || code=$?
+[ "$code" = 0 ] || fail "/S with an empty model list exited $code"
+cmp -s exampledrv.inf "$drive/windows/inf/exampledrv.inf" || fail "the INF was not staged in C:\\windows\\inf"
+[ -f "$drive/windows/inf/exampledrv.pnf" ] || fail "no PNF beside the staged INF"
+[ ! -e "$drive/windows/system32/drivers/exampledrv.sys" ] || fail "files copied for no install section"
+log "ok: /S with an empty model list stages the package"
+rm -f "$drive/windows/inf/exampledrv."*
+
+# 2b. The 9x route, with Wine telling setup.exe that it runs on Windows 98:
+#    the file queues copy the install section's files into system32\drivers
+#    and system32, the INF is copied into C:\windows\inf and the driver index
+#    file is deleted.
+in_dir legacy
+cp "$package"/* .
+echo index > "$drive/windows/inf/drvidx.bin"
+wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /t REG_SZ /d win98 /f >/dev/null 2>&1
+code=0; wine_run "$setup" /S || code=$?
+wine reg delete 'HKCU\Software\Wine\AppDefaults\setup.exe' /f >/dev/null 2>&1
+[ "$code" = 0 ] || fail "/S on the 9x route exited $code"
+cmp -s exampledrv.sys "$drive/windows/system32/drivers/exampledrv.sys" || fail "exampledrv.sys not in system32\\drivers"
+cmp -s exampledrv.dll "$drive/windows/system32/exampledrv.dll" || fail "exampledrv.dll not in system32"
+cmp -s exampledrv.inf "$drive/windows/inf/exampledrv.inf" || fail "the INF was not copied into C:\\windows\\inf"
+[ ! -e "$drive/windows/inf/drvidx.bin" ] || fail "the driver index file is still there"
+log "ok: the 9x route copies the files and the INF and deletes the driver index"
+rm -f "$drive/windows/inf/exampledrv."* "$drive/windows/system32/drivers/exampledrv.sys" "$drive/windows/system32/exampledrv.dll"
+
+# 3. /U of a device that carries the package's id. Wine's own devices come
+#    back in the next process after a removal, so the device is a
+#    root-enumerated one of the test's own, installed with /S first.
+in_dir example
+instance=$(wine_run "$helper" create '{88BAE032-5A81-49f0-BC3D-A4FF138216D6}' USBDevice "$hwid" | tr -d '\r')
+[ -n "$instance" ] || fail "could not make the test device"
+wine_run "$helper" present "$hwid" || fail "the test device $instance is not listed"
+code=0; wine_run "$setup" /S || code=$?
+[ "$code" = 0 ] || fail "/S for the present device exited $code"
+[ -f "$drive/windows/system32/drivers/exampledrv.sys" ] || fail "the driver was not installed on $instance"
+ls "$drive/windows/inf/" | grep -qi '^exampledrv.inf$' || fail "no staged INF after the update"
+code=0; wine_run "$setup" /U || code=$?
+[ "$code" = 0 ] || fail "/U exited $code"
+code=0; wine_run "$helper" present "$hwid" || code=$?
+[ "$code" = 1 ] || fail "the device is still present after /U"
+! ls "$drive/windows/inf/" | grep -qi '^exampledrv\.' || fail "the staged INF or PNF is still there"
+wine_infs > "$WORK/wine-infs.after"
+diff "$WORK/wine-infs.before" "$WORK/wine-infs.after" || fail "Wine's own INF files changed"
+wine_run "$helper" list | grep -qi 'WINEBUS' || fail "Wine's own devices are gone"
+log "ok: /U removes $instance and the staged package; Wine's own INF files and devices are intact"
+
+# 4. /U with no matching device fails.
+code=0; wine_run "$setup" /U || code=$?
+[ "$code" = 1 ] || fail "/U with no matching device exited $code"
+log "ok: /U with no matching device exits 1"
+
+# 5. No INF in the directory: "Not Found *.inf." is shown even in a silent
+#    run. Under a virtual display the box is found and closed like a user would.
+in_dir empty
+# The prefix's processes started without a display: end them so that the
+# next ones find it.
+timeout 20 wineserver -k || true
+timeout 20 wineserver -w || true
+start_display
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+timeout "$WINE_TIMEOUT" wine "$setup" /S & pid=$!
+box=$(wait_window '^DriverSetup$' 30) || { kill $pid; fail "no message box for the missing INF"; }
+xdotool key --window "$box" Return
+code=0; wait $pid || code=$?
+[ "$code" = 1 ] || fail "/S without an INF exited $code"
+log "ok: /S without an INF shows the box and exits 1 once it is closed"
