@@ -7,6 +7,9 @@ list(FILTER PLATFORM_SIM_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(platform_sim STATIC ${PLATFORM_SIM_SOURCES})
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(platform_sim PUBLIC nlohmann_json::nlohmann_json)
+# Nothing calls the default machine's file: it registers itself when loaded, so
+# every program of the simulation must link it.
+target_link_options(platform_sim INTERFACE "LINKER:--undefined=sim_default_machine_anchor")
 
 target_link_libraries(setup_core PUBLIC platform_sim)
 
