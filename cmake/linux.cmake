@@ -16,6 +16,10 @@ target_link_libraries(setup_core PUBLIC platform_sim)
 add_executable(setup platform/sim/main.cpp)
 target_link_libraries(setup PRIVATE setup_core platform_sim)
 
+# The companion command that makes and shows simulated machines.
+add_executable(winsim platform/sim/winsim/winsim.cpp)
+target_link_libraries(winsim PRIVATE platform_sim)
+
 enable_testing()
 add_subdirectory(tests)
 foreach(extra bench fuzz)
