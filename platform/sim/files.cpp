@@ -182,6 +182,21 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
     SetLastError(*error);
     return FALSE;
   }
+  return sim::internal::CopyFileNoFault(existing, target, failIfExists);
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+  if (auto error = FaultFor("DeleteFileA", ERROR_ACCESS_DENIED)) {
+    SetLastError(*error);
+    return FALSE;
+  }
+  return sim::internal::DeleteFileNoFault(path);
+}
+
+// The platform's own file operations (file queues, staging, driver installs)
+// use these: they are not calls of the program, so the fault plan and the
+// call counts of CopyFileA and DeleteFileA do not see them.
+BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
   if (!existing || !target) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -240,11 +255,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
   return TRUE;
 }
 
-BOOL WINAPI DeleteFileA(LPCSTR path) {
-  if (auto error = FaultFor("DeleteFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -38,6 +38,11 @@ Window* WindowRecord(HWND handle);
 HWND AddWindow(Window window);
 void RemoveWindow(HWND handle);
 
+// CopyFileA and DeleteFileA without the fault plan, for the platform's own
+// file operations; they set the last error and record the transcript entry.
+BOOL CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfExists);
+BOOL DeleteFileNoFault(LPCSTR path);
+
 // True for the byte ranges of the ANSI code page's lead bytes (936 only).
 bool LeadByte(UINT codePage, unsigned char byte);
 // Case-insensitive equality of ANSI texts without allocating (a double-byte
