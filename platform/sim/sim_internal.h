@@ -24,20 +24,6 @@ void SetError(DWORD error);
 // the NUL, and nothing written.
 DWORD CopyOutPath(const std::string& text, char* buffer, DWORD size);
 
-// A window of the simulated user interface. The dialog manager adds the
-// dialog's template and controls; everything else only needs to know that the
-// handle is a window and whether a dialog has been ended.
-struct Window {
-  HWND handle = nullptr;
-  int templateId = 0;
-  HWND owner = nullptr;
-  bool ended = false;
-  INT_PTR result = 0;
-};
-Window* WindowRecord(HWND handle);
-HWND AddWindow(Window window);
-void RemoveWindow(HWND handle);
-
 // True for the byte ranges of the ANSI code page's lead bytes (936 only).
 bool LeadByte(UINT codePage, unsigned char byte);
 // Case-insensitive equality of ANSI texts without allocating (a double-byte
