@@ -6,6 +6,8 @@
 #include "app/messages.h"
 #include "inf/inf.h"
 #include "install/install.h"
+#include "res/resource.h"
+#include "ui/ui.h"
 
 #include <cstring>
 
@@ -65,7 +67,8 @@ int AppEntry(HINSTANCE instance, const char* argumentText) {
 
   if (lstrlenA(argumentText) < 1) {
     AppState.AppInstance = instance;
-    return 0;
+    return static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
   }
   // Only the first two bytes count: /Silent installs, /U2 uninstalls.
   AppState.SwitchText[0] = argumentText[0];

@@ -1,12 +1,37 @@
 # Linux build: the same system code over the simulated Windows machine.
 find_package(nlohmann_json 3 REQUIRED)
 find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+# The terminal dialogs draw Chinese texts too: the wide-character curses library.
+pkg_check_modules(NCURSESW REQUIRED IMPORTED_TARGET ncursesw)
+
+# The simulated dialogs are made from the same resource script as setup.exe:
+# the MinGW resource compiler turns res/setup.rc into a .res file, whose bytes
+# are embedded in the simulation, which reads the templates from them.
+find_program(SETUP_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres REQUIRED)
+set(SETUP_RES_DIR ${CMAKE_BINARY_DIR}/res)
+file(GLOB SETUP_RES_INPUTS CONFIGURE_DEPENDS res/*.rc res/*.h res/*.ico res/*.manifest)
+add_custom_command(
+  OUTPUT ${SETUP_RES_DIR}/setup.res
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${SETUP_RES_DIR}
+  COMMAND ${SETUP_WINDRES} -I ${CMAKE_SOURCE_DIR}/res -O res -i setup.rc -o ${SETUP_RES_DIR}/setup.res
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/res
+  DEPENDS ${SETUP_RES_INPUTS}
+  COMMENT "Compiling res/setup.rc"
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${SETUP_RES_DIR}/setup_res.cpp
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${SETUP_RES_DIR}/setup.res -DOUTPUT=${SETUP_RES_DIR}/setup_res.cpp
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_resource.cmake
+  DEPENDS ${SETUP_RES_DIR}/setup.res ${CMAKE_SOURCE_DIR}/cmake/embed_resource.cmake
+  COMMENT "Embedding the compiled resources"
+  VERBATIM)
 
 file(GLOB PLATFORM_SIM_SOURCES CONFIGURE_DEPENDS platform/sim/*.cpp)
 list(FILTER PLATFORM_SIM_SOURCES EXCLUDE REGEX "/main\\.cpp$")
-add_library(platform_sim STATIC ${PLATFORM_SIM_SOURCES})
+add_library(platform_sim STATIC ${PLATFORM_SIM_SOURCES} ${SETUP_RES_DIR}/setup_res.cpp)
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(platform_sim PUBLIC nlohmann_json::nlohmann_json)
+target_link_libraries(platform_sim PUBLIC nlohmann_json::nlohmann_json PRIVATE PkgConfig::NCURSESW)
 # Nothing calls the default machine's file: it registers itself when loaded, so
 # every program of the simulation must link it.
 target_link_options(platform_sim INTERFACE "LINKER:--undefined=sim_default_machine_anchor")

@@ -37,9 +37,7 @@ int main(int argc, char** argv) {
     if (i) commandLine += ' ';
     commandLine += QuoteArgument(argv[i]);
   }
-  // Programs are loaded at this address on Windows; the value only has to be non-null.
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
-  const int code = AppEntry(instance, ArgumentPart(commandLine.c_str()));
+  const int code = AppEntry(sim::ProgramInstance(), ArgumentPart(commandLine.c_str()));
   if (sim::LedgerCheckLeaks() > 0 || !sim::LedgerViolations().empty()) {
     for (const std::string& v : sim::LedgerViolations()) std::fprintf(stderr, "setup: handle ledger: %s\n", v.c_str());
   }

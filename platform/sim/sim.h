@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -197,6 +199,10 @@ std::string HexBytes(std::string_view bytes);
 std::string BytesFromHex(std::string_view hex);
 // One line on standard error for each recorded change, unless SETUP_SIM_ECHO=0.
 bool EchoEnabled();
+// Where those lines go instead of standard error (the terminal dialog shows
+// them in its own log); null restores standard error.
+using EchoSink = void (*)(const std::string& summary);
+void SetEchoSink(EchoSink sink);
 
 // ---- windows and message boxes ------------------------------------------
 
@@ -204,7 +210,9 @@ bool EchoEnabled();
 // what the rest of the simulation needs of it.
 bool IsWindowHandle(HWND window);
 std::string WindowName(HWND window);  // "dialog 129", or "" for null
-// A bare dialog window with no template and no controls (tests).
+// A modeless dialog window without a dialog procedure (tests): it has the
+// controls of the program's template `templateId` when there is one, and none
+// otherwise. It is not run by a modal loop and is never destroyed.
 HWND NewTestDialog(int templateId, HWND owner = nullptr);
 struct DialogEnd {
   bool ended = false;
@@ -218,5 +226,81 @@ using MessageBoxPresenter = int (*)(HWND owner, std::string_view text, std::stri
 void SetMessageBoxPresenter(MessageBoxPresenter presenter);
 // The framed box written to a terminal for a message box (UTF-8).
 std::string FrameMessageBox(HWND owner, std::string_view text, std::string_view caption, UINT type);
+
+// ---- dialog resources ---------------------------------------------------
+
+// The instance handle of the program's module, the one that holds its
+// resources (the value Windows loads an executable at).
+HINSTANCE ProgramInstance();
+
+// One entry of a compiled resource file (.res): type and name are either an
+// ordinal or a UTF-16 name.
+struct ResourceEntry {
+  std::optional<WORD> typeId;
+  std::u16string typeName;
+  std::optional<WORD> nameId;
+  std::u16string name;
+  WORD language = 0;
+  std::string data;
+};
+// Reads a .res file; nullopt when it is malformed anywhere.
+std::optional<std::vector<ResourceEntry>> ParseResourceFile(std::string_view bytes);
+// The program's own resources, compiled from res/setup.rc at build time.
+const std::vector<ResourceEntry>& ProgramResources();
+
+struct DialogItemTemplate {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  WORD id = 0;
+  WORD classOrdinal = 0;        // 0x80 button, 0x81 edit, 0x82 static, 0x83 list box, 0x85 combo box; 0: named
+  std::u16string className;     // when the class is named
+  std::optional<WORD> textOrdinal;  // a resource ordinal instead of a text (icons of static controls)
+  std::u16string text;
+  std::string creationData;
+};
+struct DialogTemplate {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  std::optional<WORD> menuId;
+  std::u16string menuName;
+  std::optional<WORD> classId;
+  std::u16string className;
+  std::u16string caption;
+  WORD pointSize = 0;  // with DS_SETFONT
+  std::u16string faceName;
+  std::vector<DialogItemTemplate> items;
+};
+// Reads a classic dialog template (DLGTEMPLATE and its items). An extended
+// template (DLGTEMPLATEEX) or a malformed one gives nullopt.
+std::optional<DialogTemplate> ParseDialogTemplate(std::string_view bytes);
+// The program's dialog resource `id`, or null when there is none.
+const DialogTemplate* FindDialogTemplate(int id);
+
+// ---- the user's side of the dialogs ----------------------------------------
+
+// Where the user's actions come from and where what they see goes. The
+// program's dialogs take events one a line:
+//   select N | select ID N     pick item N of the (first, or ID) combo box
+//   press ID                   click control ID
+//   check ID | uncheck ID      click a check box so that it ends (un)ticked
+//   type TEXT                  type into the focused combo box or edit field
+//   close                      the caption's close box
+//   key enter|esc|tab|shift-tab|space|up|down|left|right
+// `next` returns the next line, or nullopt when there are no more: then every
+// open message box and dialog is answered as Esc answers it. With `out`, a
+// text snapshot of the top dialog follows each event there.
+using UiEventSource = std::function<std::optional<std::string>()>;
+void UseScriptedUi(UiEventSource next, std::ostream* out);
+void UseScriptedUi(std::istream& events, std::ostream& out);
+// The interactive terminal (ncurses) front end.
+void UseTerminalUi();
+// Without either, the first dialog chooses: SETUP_UI=script, or standard
+// input not being a terminal, gives the scripted one on standard input and
+// output; otherwise the terminal one.
+
+// The scripted front end's snapshot of the current dialogs and message boxes.
+std::string UiSnapshot();
 
 }  // namespace sim

@@ -24,20 +24,6 @@ void SetError(DWORD error);
 // the NUL, and nothing written.
 DWORD CopyOutPath(const std::string& text, char* buffer, DWORD size);
 
-// A window of the simulated user interface. The dialog manager adds the
-// dialog's template and controls; everything else only needs to know that the
-// handle is a window and whether a dialog has been ended.
-struct Window {
-  HWND handle = nullptr;
-  int templateId = 0;
-  HWND owner = nullptr;
-  bool ended = false;
-  INT_PTR result = 0;
-};
-Window* WindowRecord(HWND handle);
-HWND AddWindow(Window window);
-void RemoveWindow(HWND handle);
-
 // CopyFileA and DeleteFileA without the fault plan, for the platform's own
 // file operations; they set the last error and record the transcript entry.
 BOOL CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfExists);

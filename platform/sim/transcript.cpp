@@ -15,6 +15,7 @@ namespace {
 
 std::vector<nlohmann::json> g_entries;
 uint64_t g_seq = 0;
+EchoSink g_echoSink = nullptr;
 
 internal::ResetHook g_reset([] {
   g_entries.clear();
@@ -40,10 +41,14 @@ void Record(nlohmann::json entry) {
     (void)written;
     ::close(fd);
   }
-  if (EchoEnabled() && entry.contains("summary") && entry["summary"].is_string())
-    std::fprintf(stderr, "[sim] %s\n", entry["summary"].get<std::string>().c_str());
+  if (EchoEnabled() && entry.contains("summary") && entry["summary"].is_string()) {
+    if (g_echoSink) g_echoSink(entry["summary"].get<std::string>());
+    else std::fprintf(stderr, "[sim] %s\n", entry["summary"].get<std::string>().c_str());
+  }
   g_entries.push_back(std::move(entry));
 }
+
+void SetEchoSink(EchoSink sink) { g_echoSink = sink; }
 
 const std::vector<nlohmann::json>& Transcript() { return g_entries; }
 

@@ -1,0 +1,218 @@
+// The help dialog through the dialog manager, in both families and both
+// languages, and its four texts byte for byte.
+#include "app/app_state.h"
+#include "res/resource.h"
+#include "tests/support/dialog_script.h"
+#include "tests/support/sim_fixture.h"
+#include "ui/ui.h"
+
+#include <cstring>
+#include <iconv.h>
+
+namespace {
+
+// The expected texts are held here line by line in UTF-8 and converted to
+// code page 936 on their own, independently of the compiler's conversion.
+std::string Gbk(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP936", "UTF-8");
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  char* dst = out.data();
+  const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+  iconv_close(cd);
+  EXPECT_NE(r, static_cast<size_t>(-1)) << utf8;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& lines, bool chinese) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\r\n" : "") + (chinese ? Gbk(lines[i]) : lines[i]);
+  return out;
+}
+
+const std::vector<std::string> kNtEnglish = {
+        "1.You should put all the drive files(sys,dll) in the same directory at first, then select the installation file *.inf before installing or uninstalling the driver.",
+        "2.Run the 'setup.exe' file and click [INSTALL] to install it in advance.  If the device is inserted, the system will find the new device and clue it on. Click 'next' to complete the process.",
+        "3.Insert the device and run the setup.exe. If the system registers the device, click 'cancel' in the massage box. Then click [INSTALL] to install device driver. .",
+        "4.Click [UNINSTALL] to uninstall the device driver.",
+        "5.Delect the driver file by [!! Delete the...]. Driver files are shared by other devices . Delete it will lead that other device can't work.",
+        "6.Install the drive in the command line box. Type 'SETUP /S' to install driver and type 'SETUP /U' to uninstall the driver.there are not any dialogbox appeared."};
+const std::vector<std::string> k9xEnglish = {
+        "1.You should put all the drive files(sys,dll) in the same directory at first, then select the installation file *.inf before installing or uninstalling the driver.",
+        "2.Run the setup.exe file and click [INSTALL] to install driver in advance. Then the devices inserted are installed automatically.",
+        "3.Click [UNINSTALL] to uninstall the device driver.",
+        "4.Delect the driver file by [!! Delete the...]. Driver files are shared by other devices. Delete it will lead that other device can't work.",
+        "5.Install the drive in the command line box. Type 'SETUP /S' to install the driver and type   'SETUP /U ' to uninstall the driver."};
+const std::vector<std::string> kNtChinese = {
+        "1.安装或卸载前,先从组合框内选择驱动安装文件*.INF,相应的驱动文件(SYS,DLL等)应该放在同一目录下",
+        "2.先运行SETUP程序,点击[INSTALL],对设备进行预安装.插上设备后,系统弹出[发现新的硬件安装向导],点击[下一步],直至完成",
+        "3.先插上设备,后运行SETUP程序.在系统弹出的[发现新的硬件安装向导]对话框中点击[取消],再运行SETUP程序,点击[INSTALL]安装",
+        "4.设备卸载.点击[UNINSTALL],进行设备驱动卸载",
+        "5.可以通过[!! Delete the...]选择在卸载设备时要删除设备驱动文件.设备驱动文件是共用文件,删除了可能会导致其它设备不能工作",
+        "6.命令行隐式安装[ SETUP /S ], 卸载[ SETUP /U ]"};
+const std::vector<std::string> k9xChinese = {
+        "1.安装或卸载前,先从组合框内选择驱动安装文件*.INF,相应的驱动文件(SYS,DLL等)应该放在同一目录下",
+        "2.先运行SETUP程序,点击[INSTALL],对设备进行预安装.安装完成后,重新插拔一下设备即可使用",
+        "3.设备卸载.点击[UNINSTALL],进行设备驱动卸载",
+        "4.可以通过[!! Delete the...]选择在卸载设备时要删除设备驱动文件.设备驱动文件是共用文件,删除了可能会导致其它设备不能工作",
+        "5.命令行隐式安装[ SETUP /S ], 卸载[ SETUP /U ]"};
+
+struct TextCase {
+  const char* name;
+  const char* text;
+  const std::vector<std::string>* lines;
+  bool chinese;
+  size_t bytes;
+};
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+
+const TextCase kTexts[] = {
+    {"NtEnglish", HelpNtEnglish, &kNtEnglish, false, 876},
+    {"Win9xEnglish", Help9xEnglish, &k9xEnglish, false, 620},
+    {"NtChinese", HelpNtChinese, &kNtChinese, true, 536},
+    {"Win9xChinese", Help9xChinese, &k9xChinese, true, 391},
+};
+
+class HelpTexts : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(HelpTexts, AreTheirLinesJoinedByCrLfByteForByte) {
+  const TextCase& c = GetParam();
+  const std::string expected = Joined(*c.lines, c.chinese);
+  EXPECT_EQ(std::strlen(c.text), c.bytes);
+  EXPECT_EQ(expected.size(), c.bytes);
+  EXPECT_EQ(std::string(c.text), expected);
+  EXPECT_LT(std::strlen(c.text), sizeof AppState.HelpText);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, HelpTexts, ::testing::ValuesIn(kTexts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct HelpCase {
+  const char* name;
+  LANGID language;
+  DWORD version;
+  const TextCase* text;
+};
+void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
+
+HWND g_help = nullptr;
+std::vector<std::pair<UINT, INT_PTR>> g_answers;
+
+// The program's help procedure, watched: which dialog it runs and what it answers.
+INT_PTR CALLBACK HelpSpy(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  g_help = dialog;
+  const INT_PTR answer = HelpDialogProc(dialog, message, wParam, lParam);
+  if (message == WM_INITDIALOG || message == WM_COMMAND) g_answers.push_back({message, answer});
+  return answer;
+}
+
+class HelpDialog : public test::SimTest, public ::testing::WithParamInterface<HelpCase> {
+ protected:
+  sim::NewMachineOptions MachineOptions() override {
+    sim::NewMachineOptions o;
+    o.language = GetParam().language;
+    o.version = GetParam().version;
+    return o;
+  }
+  void SetUp() override {
+    SimTest::SetUp();
+    AppState.UseChinese = GetParam().language == 0x0804 ? 1 : 0;
+    g_help = nullptr;
+    g_answers.clear();
+  }
+};
+
+std::string ControlText(HWND dialog, int id) {
+  char text[1024] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+TEST_P(HelpDialog, ShowsTheTextOfFamilyAndLanguageAndClosesOnlyOnEscOrTheCloseBox) {
+  const HelpCase& c = GetParam();
+  AppState.MainWindow = sim::NewTestDialog(IDD_MAIN);
+  std::string shown;
+  std::vector<std::string> stacks;
+  const auto run = test::RunDialog(
+      IDD_HELP, HelpSpy, {"key enter", "key tab", "key space", "press 1012", "key esc"},
+      [&](size_t i) {
+        stacks.push_back(test::SnapshotField("focus"));
+        if (i == 0) shown = ControlText(g_help, IDC_HELP_TEXT);
+      },
+      AppState.MainWindow);
+  EXPECT_EQ(run.result, 2);
+  EXPECT_EQ(stacks.size(), 5u) << "every event before Esc left the dialog open";
+  EXPECT_EQ(std::string(AppState.HelpText), std::string(c.text->text));
+  EXPECT_EQ(shown, Joined(*c.text->lines, c.text->chinese));
+  // WM_INITDIALOG asks for the default focus; IDOK (Enter) is not handled, IDCANCEL is.
+  ASSERT_GE(g_answers.size(), 3u);
+  EXPECT_EQ(g_answers.front(), (std::pair<UINT, INT_PTR>{WM_INITDIALOG, 1}));
+  EXPECT_EQ(g_answers[1], (std::pair<UINT, INT_PTR>{WM_COMMAND, 0}));
+  EXPECT_EQ(g_answers.back(), (std::pair<UINT, INT_PTR>{WM_COMMAND, 1}));
+  // The text reached the control byte for byte.
+  std::string setBytes;
+  for (const auto& e : sim::TranscriptOf("dialog"))
+    if (e["action"] == "text" && e.value("control", 0) == IDC_HELP_TEXT) setBytes = sim::BytesFromHex(e["text_bytes"].get<std::string>());
+  EXPECT_EQ(setBytes, Joined(*c.text->lines, c.text->chinese));
+  EXPECT_TRUE(test::MessageBoxes().empty());
+  EXPECT_FALSE(sim::DialogEndOf(AppState.MainWindow).ended);
+}
+
+TEST_P(HelpDialog, TheCloseBoxEndsIt) {
+  const auto run = test::RunDialog(IDD_HELP, HelpDialogProc, {"close"}, {});
+  EXPECT_EQ(run.result, 2);
+  EXPECT_NE(run.output.find("IDCANCEL by close"), std::string::npos) << run.output;
+}
+
+const HelpCase kHelpCases[] = {
+    {"NtEnglish", 0x0409, 0x4A65000A, &kTexts[0]},
+    {"Win9xEnglish", 0x0409, 0xC0000A04, &kTexts[1]},
+    {"NtChinese", 0x0804, 0x4A65000A, &kTexts[2]},
+    {"Win9xChinese", 0x0804, 0xC0000A04, &kTexts[3]},
+    // Another Chinese variant is not 0x0804: English.
+    {"TaiwanIsEnglish", 0x0404, 0x1DB10106, &kTexts[0]},
+};
+INSTANTIATE_TEST_SUITE_P(FamiliesAndLanguages, HelpDialog, ::testing::ValuesIn(kHelpCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A main dialog that opens the help on HELP, as the program's does.
+INT_PTR CALLBACK MainWithHelp(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  AppState.MainWindow = dialog;
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 2);
+  if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
+    DialogBoxParamA(sim::ProgramInstance(), MAKEINTRESOURCEA(IDD_HELP), dialog, HelpDialogProc, 0);
+  return 0;
+}
+
+class HelpWithFailedCheck : public HelpDialog {};
+
+TEST_P(HelpWithFailedCheck, ShowsThePlatformErrorEndsTheOwnerWith129AndStillShowsTheNtText) {
+  const HelpCase& c = GetParam();
+  std::vector<std::string> steps;
+  const auto run = test::RunDialog(IDD_MAIN, MainWithHelp, {"press 1009", "key enter", "key enter", "key esc"},
+                                   [&](size_t) { steps.push_back(sim::UiSnapshot()); });
+  // The box comes first, owned by the main dialog, while the help dialog is not yet shown.
+  ASSERT_GE(steps.size(), 4u);
+  EXPECT_NE(steps[1].find("box owner=129 type=0x10 caption=\"Initialize\" \"Windows version or directory error\""),
+            std::string::npos)
+      << steps[1];
+  EXPECT_NE(steps[1].find("dialog 103 \"Setup Program Overview \" hidden"), std::string::npos) << steps[1];
+  // Then the help, with the NT text, which Enter does not close.
+  EXPECT_NE(steps[3].find("dialog 103 \"Setup Program Overview \" visible"), std::string::npos) << steps[3];
+  EXPECT_EQ(std::string(AppState.HelpText), std::string(c.text->text));
+  // Esc closes the help, and the main dialog, ended meanwhile, is gone with 129.
+  EXPECT_EQ(run.result, 129);
+  const auto boxes = test::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, "dialog 129");
+  EXPECT_EQ(boxes[0].type, static_cast<unsigned>(MB_ICONERROR));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, HelpWithFailedCheck,
+                         ::testing::Values(HelpCase{"English", 0x0409, 0x00000003, &kTexts[0]},
+                                           HelpCase{"Chinese", 0x0804, 0x00000003, &kTexts[2]}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
