@@ -101,7 +101,7 @@ start_display
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 timeout "$WINE_TIMEOUT" wine "$setup" /S & pid=$!
 box=$(wait_window '^DriverSetup$' 30) || { kill $pid; fail "no message box for the missing INF"; }
-xdotool key --window "$box" Return
+xdotool key Return
 code=0; wait $pid || code=$?
 [ "$code" = 1 ] || fail "/S without an INF exited $code"
 log "ok: /S without an INF shows the box and exits 1 once it is closed"
