@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Silent runs of the Windows build against Wine's own setupapi and device
 # tree, in a fresh prefix, asserting on the prefix's drive_c and exit codes.
-#   silent.sh WIN64_BUILD_DIR
+#   silent.sh WIN64_BUILD_DIR LINUX_BUILD_DIR
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 build=$(cd "$1" && pwd)
+linux=$(cd "$2" && pwd)
 setup="$build/setup.exe" helper="$build/wine_helper.exe"
 [ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
 need_packages wine wine64 xvfb xdotool x11-utils
@@ -71,8 +72,29 @@ in_dir example
 instance=$(wine_run "$helper" create '{88BAE032-5A81-49f0-BC3D-A4FF138216D6}' USBDevice "$hwid" | tr -d '\r')
 [ -n "$instance" ] || fail "could not make the test device"
 wine_run "$helper" present "$hwid" || fail "the test device $instance is not listed"
+touch "$WORK/before-install"
+sleep 1
 code=0; wine_run "$setup" /S || code=$?
 [ "$code" = 0 ] || fail "/S for the present device exited $code"
+# The same install on the simulated machine must land the same files. The one
+# known difference: Windows (and the simulation) stage the INF as oemN.inf,
+# Wine under its own name.
+landed() {  # files added under a Windows directory since a marker, lower case, the staged INF named "<staged>"
+  (cd "$1" && find . -maxdepth 3 -type f -cnewer "$2" | tr 'A-Z' 'a-z' |
+    grep -E '^\./(inf|system32|system32/drivers)/[^/]+$' |
+    sed -E 's#^\./inf/(oem[0-9]+|exampledrv)\.(inf|pnf)$#./inf/<staged>.\2#' | sort)
+}
+landed "$drive/windows" "$WORK/before-install" > "$WORK/landed.wine"
+"$here/../../examples/machines/create" nt-present "$WORK/sim-machine" "$linux/winsim"
+touch "$WORK/before-sim-install"
+sleep 1
+(SETUP_SIM_ECHO=0 SETUP_MACHINE="$WORK/sim-machine" "$linux/setup" /S) || fail "/S on the simulated machine failed"
+landed "$WORK/sim-machine/drive_c/WINDOWS" "$WORK/before-sim-install" > "$WORK/landed.sim"
+diff "$WORK/landed.sim" "$WORK/landed.wine" || fail "the simulated install and Wine's land different files"
+for f in system32/drivers/exampledrv.sys system32/exampledrv.dll; do
+  cmp -s "$drive/windows/$f" "$WORK/sim-machine/drive_c/WINDOWS/$f" || fail "$f differs between the simulation and Wine"
+done
+log "ok: the simulation and Wine land the same files: $(tr '\n' ' ' < "$WORK/landed.wine")"
 [ -f "$drive/windows/system32/drivers/exampledrv.sys" ] || fail "the driver was not installed on $instance"
 ls "$drive/windows/inf/" | grep -qi '^exampledrv.inf$' || fail "no staged INF after the update"
 code=0; wine_run "$setup" /U || code=$?
