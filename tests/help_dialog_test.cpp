@@ -7,24 +7,10 @@
 #include "ui/ui.h"
 
 #include <cstring>
-#include <iconv.h>
 
 namespace {
 
-// The expected texts are held here line by line in UTF-8 and converted to
-// code page 936 on their own, independently of the compiler's conversion.
-std::string Gbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP936", "UTF-8");
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size(), outLeft = out.size();
-  char* dst = out.data();
-  const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  EXPECT_NE(r, static_cast<size_t>(-1)) << utf8;
-  out.resize(out.size() - outLeft);
-  return out;
-}
+using test::Gbk;
 
 std::string Joined(const std::vector<std::string>& lines, bool chinese) {
   std::string out;

@@ -4,24 +4,10 @@
 #include "app/messages.h"
 #include "tests/support/sim_fixture.h"
 
-#include <iconv.h>
 
 namespace {
 
-// The Chinese texts in the catalogue are code page 936 bytes; this test file
-// holds them in UTF-8 and converts them independently.
-std::string Gbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP936", "UTF-8");
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size(), outLeft = out.size();
-  char* dst = out.data();
-  const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  EXPECT_NE(r, static_cast<size_t>(-1)) << utf8;
-  out.resize(out.size() - outLeft);
-  return out;
-}
+using test::Gbk;
 
 struct Expected {
   MessageKey key;

@@ -1,6 +1,7 @@
 #include "tests/support/sim_fixture.h"
 
 #include <fstream>
+#include <iconv.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -66,6 +67,19 @@ std::vector<Box> MessageBoxes() {
                         sim::BytesFromHex(e["caption_bytes"].get<std::string>()), e["type"].get<unsigned>()});
   }
   return boxes;
+}
+
+std::string Gbk(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP936", "UTF-8");
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  char* dst = out.data();
+  const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+  iconv_close(cd);
+  EXPECT_NE(r, static_cast<size_t>(-1)) << utf8;
+  out.resize(out.size() - outLeft);
+  return out;
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -52,6 +52,10 @@ std::vector<Box> MessageBoxes();
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);
 
+// A UTF-8 text in code page 936, converted independently of the compiler's
+// conversion of the program's Chinese texts, so that tests can check their bytes.
+std::string Gbk(const std::string& utf8);
+
 }  // namespace test
 
 // Checks a call's result and the last error it left, with the caller's line.
