@@ -1,0 +1,84 @@
+#include "tests/support/install_package.h"
+
+#include <filesystem>
+
+#ifndef SETUP_SOURCE_DIR
+#error "SETUP_SOURCE_DIR names the source tree, where examples/package lies"
+#endif
+
+namespace test {
+
+std::string ModelsInf(const std::vector<Model>& models, const std::string& extra) {
+  std::string modelLines, sections, disks;
+  int n = 0;
+  for (const Model& m : models) {
+    ++n;
+    modelLines += "%Dev" + std::to_string(n) + "%=" + m.section + "," + m.hardwareId + "\n";
+    sections += "[" + m.section + "]\nCopyFiles=" + m.section + ".Files\n[" + m.section + ".Files]\n" + m.file + "\n";
+    disks += m.file + "=1\n";
+  }
+  std::string strings;
+  for (int i = 1; i <= n; ++i) strings += "Dev" + std::to_string(i) + "=\"Example Sensor " + std::to_string(i) + "\"\n";
+  return "[Version]\nSignature=\"$Windows NT$\"\nClass=USBDevice\nProvider=%Prov%\nDriverVer=05/06/2026,1.0.0.1\n"
+         "[Manufacturer]\n%Mfg%=Models\n"
+         "[Models]\n" + modelLines + sections + extra +
+         "[DestinationDirs]\nDefaultDestDir=12\n"
+         "[SourceDisksNames]\n1=%Disk%,,,\n"
+         "[SourceDisksFiles]\n" + disks +
+         "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nDisk=\"Example Disk\"\n" + strings;
+}
+
+std::string ModelId(char which) { return std::string("USB\\VID_FEED&PID_0A0") + static_cast<char>('1' + (which - 'A')); }
+
+std::vector<Model> ThreeModels() {
+  return {{"SecA", ModelId('A'), "a.sys"}, {"SecB", ModelId('B'), "b.sys"}, {"SecC", ModelId('C'), "c.sys"}};
+}
+
+int CallCount(const char* name) {
+  auto it = sim::CallCounts().find(name);
+  return it == sim::CallCounts().end() ? 0 : it->second;
+}
+
+std::string PackageFileBytes(const std::string& file) {
+  if (file.rfind("exampledrv.", 0) == 0)
+    return ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / file);
+  return "placeholder driver file " + file + "\r\n";
+}
+
+void InstallTest::UseExamplePackage() {
+  for (const char* file : {"exampledrv.inf", "exampledrv.sys", "exampledrv.dll"})
+    WritePackageFile(file, ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / file));
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("exampledrv.inf").c_str());
+}
+
+void InstallTest::UsePackage(const std::vector<Model>& models, const std::string& extra) {
+  WritePackageFile("pkg.inf", ModelsInf(models, extra));
+  for (const Model& m : models) WritePackageFile(m.file, PackageFileBytes(m.file));
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("pkg.inf").c_str());
+}
+
+void InstallTest::SetLegacyPaths(const std::string& infName) {
+  std::snprintf(AppState.InfCopyPath, sizeof AppState.InfCopyPath, "%s\\inf\\%s", sim::WindowsDirectory().c_str(),
+                infName.c_str());
+  std::snprintf(AppState.DriverIndexPath, sizeof AppState.DriverIndexPath, "%s\\inf\\drvidx.bin",
+                sim::WindowsDirectory().c_str());
+}
+
+std::string InstallTest::DriversPath(const std::string& file) { return sim::SystemDirectory() + "\\drivers\\" + file; }
+
+bool InstallTest::Installed(const std::string& file) {
+  return MachineFileExists(DriversPath(file)) && ReadMachineFile(DriversPath(file)) == PackageFileBytes(file);
+}
+
+std::optional<DWORD> InstallTest::FlagsOf(const std::string& instanceId) {
+  const sim::Device* d = sim::FindDevice(instanceId);
+  return d ? d->config_flags : std::nullopt;
+}
+
+std::vector<std::string> InstallTest::Reenumerated() {
+  std::vector<std::string> ids;
+  for (const auto& e : sim::TranscriptOf("device_reenumerate")) ids.push_back(e["instance_id"].get<std::string>());
+  return ids;
+}
+
+}  // namespace test

@@ -1,0 +1,58 @@
+// Driver packages for the install tests: the example package shipped with
+// the program, and small packages of several models written inline, each
+// model's install section copying one file of its own.
+#pragma once
+
+#include "tests/support/device_helpers.h"
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// The example package's device, as it reports its ids: the revision first.
+inline const char kExampleId[] = "USB\\VID_FEED&PID_5E50";
+inline const char kExampleRevisionId[] = "USB\\VID_FEED&PID_5E50&REV_0100";
+
+// One model of an inline package.
+struct Model {
+  std::string section;     // its install section
+  std::string hardwareId;
+  std::string file;        // the file that section copies into the drivers directory
+};
+
+// The INF of a package of the given models, in their order. `extra` is
+// appended as it stands (more sections).
+std::string ModelsInf(const std::vector<Model>& models, const std::string& extra = "");
+
+// Three models A, B and C with ids USB\VID_FEED&PID_0A01 .. 0A03 and files a.sys .. c.sys.
+std::vector<Model> ThreeModels();
+std::string ModelId(char which);  // 'A' -> "USB\VID_FEED&PID_0A01"
+
+// The helpers are public so that tables of cases can call them.
+class InstallTest : public SimTest {
+ public:
+  // The example package in the package directory; InfPath names its INF.
+  void UseExamplePackage();
+  // pkg.inf with the given text and each model's file; InfPath names it.
+  void UsePackage(const std::vector<Model>& models, const std::string& extra = "");
+  void RemovePackageFile(const std::string& name) { fs::remove(packageDir_ / name); }
+  // The paths the start-up builds on the 9x family for pkg.inf.
+  void SetLegacyPaths(const std::string& infName = "pkg.inf");
+  // Where a model's file lands, and whether it is there with the package's bytes.
+  std::string DriversPath(const std::string& file);
+  bool Installed(const std::string& file);
+  // The flags a device has now (nullopt: none, or no such device).
+  std::optional<DWORD> FlagsOf(const std::string& instanceId);
+  // Instance ids of the devices the transcript says were re-enumerated, in order.
+  std::vector<std::string> Reenumerated();
+};
+
+// How often the program has called a platform function since the process
+// state was last reset.
+int CallCount(const char* name);
+
+// The file's bytes as the package holds them.
+std::string PackageFileBytes(const std::string& file);
+
+}  // namespace test
