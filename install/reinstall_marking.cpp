@@ -61,7 +61,7 @@ int MarkForReinstall(const char* hardwareId) {
     // The hardware ids are read at the size the platform asks for; the
     // buffer belongs to this device's pass and is freed whichever way it ends.
     HLOCAL buffer = nullptr;
-    DWORD size = 0;
+    DWORD size = 0, allocatedSize = 0;
     BOOL read = SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr, nullptr, 0, &size);
     bool endSearch = false, noIds = false;
     while (!read) {
@@ -70,7 +70,9 @@ int MarkForReinstall(const char* hardwareId) {
         noIds = true;
         break;
       }
-      if (error != ERROR_INSUFFICIENT_BUFFER) {
+      // A platform that asks for no more room than it was given would have
+      // the loop ask forever: that ends the search like any other error.
+      if (error != ERROR_INSUFFICIENT_BUFFER || (buffer && size <= allocatedSize)) {
         endSearch = true;
         break;
       }
@@ -80,10 +82,10 @@ int MarkForReinstall(const char* hardwareId) {
         endSearch = true;
         break;
       }
-      const DWORD allocated = size;
+      allocatedSize = size;
       read = SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr, static_cast<PBYTE>(buffer),
-                                               allocated, &size);
-      if (read && size > allocated) size = allocated;
+                                               allocatedSize, &size);
+      if (read && size > allocatedSize) size = allocatedSize;
     }
     if (!endSearch && !noIds && buffer)
       endSearch = MarkDevice(set, device, static_cast<char*>(buffer), size, wanted, result) == Pass::EndSearch;

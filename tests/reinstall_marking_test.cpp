@@ -208,6 +208,12 @@ TEST_F(ReinstallMarking, HardwareIdReadErrorEndsTheSearch) {
   EXPECT_RESULT_AND_ERROR(MarkForReinstall(kId), 0, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(FlagsOf(id), 0x40u);
   EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
+  // A platform that keeps asking for a larger buffer without a larger size
+  // would keep the size query going forever: the search ends instead.
+  sim::ResetProcessState();
+  sim::AddFault({"SetupDiGetDeviceRegistryPropertyA", 0, ERROR_INSUFFICIENT_BUFFER});
+  EXPECT_RESULT_AND_ERROR(MarkForReinstall(kId), 0, ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
 }
 
 TEST_F(ReinstallMarking, ConfigFlagAccessors) {
