@@ -30,6 +30,8 @@ ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std:
   spec.input = input;
   const ProcessRun run = RunProcess(spec);
   EXPECT_FALSE(run.timedOut) << "the program did not end: " << run.out << run.err;
+  // The program's own handle ledger: every handle closed once, none left open.
+  EXPECT_EQ(run.err.find("handle ledger:"), std::string::npos) << run.err;
   sim::OpenMachine(machineDir_);
   return run;
 }
