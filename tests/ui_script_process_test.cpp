@@ -274,12 +274,12 @@ TEST_F(FrontEnd, WhenTheEventsRunOutTheOpenBoxAndTheDialogAreAnsweredWithEsc) {
 // The program's own dialog always closes on Esc; a small program whose dialog
 // does not shows that the run stops instead of hanging.
 TEST_F(FrontEnd, ADialogThatIgnoresEscAndItsCloseBoxStopsTheRun) {
-  test::ProcessSpec spec;
-  spec.program = DIALOG_PROBE;
-  spec.argv = {"dialog_probe", "--new-machine", (root_ / "probe-machine").string(), "--ignore-cancel"};
-  spec.directory = packageDir_;
-  spec.environment = {{"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"}};
-  const test::ProcessRun run = test::RunProcess(spec);
+  test::ProcessLaunch launch;
+  launch.program = DIALOG_PROBE;
+  launch.argv = {"dialog_probe", "--new-machine", (root_ / "probe-machine").string(), "--ignore-cancel"};
+  launch.directory = packageDir_;
+  launch.environment = {{"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"}};
+  const test::ProcessRun run = test::RunProcess(launch);
   EXPECT_EQ(run.exit, 3) << run.out << run.err;
   EXPECT_TRUE(Has(run.err, "the events ended and dialog 129 does not close on Esc or its close box")) << run.err;
   EXPECT_TRUE(Has(run.out, "=== 1: key esc (end of input)")) << run.out;

@@ -21,14 +21,14 @@ void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD
 
 ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std::string& input,
                                 const std::string& argv0, const std::string& program) {
-  ProcessSpec spec;
-  spec.program = program;
-  spec.argv = {argv0};
-  spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-  spec.directory = packageDir_;
-  spec.environment = {{"SETUP_MACHINE", machineDir_.string()}, {"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"}};
-  spec.input = input;
-  const ProcessRun run = RunProcess(spec);
+  ProcessLaunch launch;
+  launch.program = program;
+  launch.argv = {argv0};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.directory = packageDir_;
+  launch.environment = {{"SETUP_MACHINE", machineDir_.string()}, {"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"}};
+  launch.input = input;
+  const ProcessRun run = RunProcess(launch);
   EXPECT_FALSE(run.timedOut) << "the program did not end: " << run.out << run.err;
   // The program's own handle ledger: every handle closed once, none left open.
   EXPECT_EQ(run.err.find("handle ledger:"), std::string::npos) << run.err;

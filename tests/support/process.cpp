@@ -25,7 +25,7 @@ std::string ReadAll(FILE* file) {
 
 }  // namespace
 
-ProcessRun RunProcess(const ProcessSpec& spec) {
+ProcessRun RunProcess(const ProcessLaunch& launch) {
   ProcessRun run;
   // Files rather than pipes: nothing can block on a full pipe.
   FILE* in = std::tmpfile();
@@ -35,17 +35,17 @@ ProcessRun RunProcess(const ProcessSpec& spec) {
     run.err = "cannot make temporary files";
     return run;
   }
-  std::fwrite(spec.input.data(), 1, spec.input.size(), in);
+  std::fwrite(launch.input.data(), 1, launch.input.size(), in);
   std::fflush(in);
   std::rewind(in);
 
   // Everything the child needs is made before the fork.
   std::vector<char*> argv;
-  for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : launch.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   std::set<std::string> replaced;
   std::vector<std::string> environment;
-  for (const auto& [name, value] : spec.environment) {
+  for (const auto& [name, value] : launch.environment) {
     replaced.insert(name);
     environment.push_back(name + "=" + value);
   }
@@ -56,7 +56,7 @@ ProcessRun RunProcess(const ProcessSpec& spec) {
   std::vector<char*> envp;
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
-  const std::string directory = spec.directory.string();
+  const std::string directory = launch.directory.string();
 
   std::fflush(nullptr);
   const pid_t pid = fork();
@@ -66,13 +66,13 @@ ProcessRun RunProcess(const ProcessSpec& spec) {
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
     // The alarm survives the exec: a run that hangs is killed, not waited for.
-    alarm(spec.timeoutSeconds);
-    execve(spec.program.c_str(), argv.data(), envp.data());
+    alarm(launch.timeoutSeconds);
+    execve(launch.program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-    run.err = "cannot run " + spec.program;
+    run.err = "cannot run " + launch.program;
   } else if (WIFEXITED(status)) {
     run.exit = WEXITSTATUS(status);
   } else {

@@ -14,7 +14,7 @@
 
 namespace test {
 
-struct ProcessSpec {
+struct ProcessLaunch {
   std::string program;            // the file to execute
   std::vector<std::string> argv;  // argv[0] included, any bytes
   fs::path directory;             // the working directory
@@ -30,7 +30,7 @@ struct ProcessRun {
   std::string err;
 };
 
-ProcessRun RunProcess(const ProcessSpec& spec);
+ProcessRun RunProcess(const ProcessLaunch& launch);
 
 // The entries of the machine's transcript.jsonl, every process's, in order.
 std::vector<nlohmann::json> TranscriptFile(const fs::path& machineDir);
