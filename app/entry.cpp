@@ -51,17 +51,23 @@ int AppEntry(HINSTANCE instance, const char* argumentText) {
 
   char foundName[MAX_PATH];
   FindFirstInf(foundName);
-  char directory[MAX_PATH];
-  const DWORD n = foundName[0] ? GetCurrentDirectoryA(sizeof directory, directory) : 0;
-  // A path that does not fit InfPath is treated as no INF at all: nothing is
-  // ever opened under a shortened name.
-  if (!foundName[0] || n == 0 || n >= sizeof directory ||
-      !JoinText(AppState.InfPath, {directory, "\\", foundName})) {
+  if (!foundName[0]) {
     JoinText(AppState.SummaryText, {SummaryNoInf});
   } else {
-    char summary[kDriverSummaryCapacity] = "";
-    BuildDriverSummary(AppState.InfPath, summary);
-    JoinText(AppState.SummaryText, {summary});
+    char directory[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryA(sizeof directory, directory);
+    // A path that does not fit InfPath counts as no INF at all: nothing is
+    // ever opened under a shortened name.
+    if (n == 0 || n >= sizeof directory || !JoinText(AppState.InfPath, {directory, "\\", foundName})) {
+      JoinText(AppState.SummaryText, {SummaryNoInf});
+    } else {
+      char summary[kDriverSummaryCapacity] = "";
+      BuildDriverSummary(AppState.InfPath, summary);
+      JoinText(AppState.SummaryText, {summary});
+    }
+    // The family is asked whenever a file was found, also when its path was
+    // refused: the dialog may still pick one whose path fits, and on the 9x
+    // family it needs the paths for that.
     if (GetPlatformFamily() == Win9xFamily) BuildLegacyPaths(foundName);
   }
 

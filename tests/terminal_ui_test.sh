@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The terminal front end under tmux: the dialog program is started in a tmux
-# pane, keys are sent as a user would type them, and the screen is read back
-# with capture-pane. Skips (exit 77) where tmux is not installed.
-#   terminal_ui_test.sh PATH/TO/dialog_probe
+# The terminal front end under tmux, with the real program: started with no
+# arguments in a package directory of two INF files, on a machine with the
+# example sensor plugged in and a Chinese-speaking user; keys are sent as a
+# user types them and the screen is read back with capture-pane. Skips
+# (exit 77) where tmux is not installed.
+#   terminal_ui_test.sh PATH/TO/setup PATH/TO/winsim
 set -euo pipefail
-probe="$1"
+here=$(cd "$(dirname "$0")" && pwd)
+setup="$1" winsim="$2"
 if ! command -v tmux >/dev/null 2>&1; then
   echo "SKIP: tmux is not installed, so the terminal dialogs cannot be driven (apt-get install tmux)"
   exit 77
@@ -18,11 +21,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start() {  # NAME LANGUAGE
-  tmux -L "$socket" new-session -d -s "$1" -x 100 -y 34 \
-    "env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color '$probe' --new-machine '$work/machine-$1' --language $2; echo \$? > '$work/exit-$1'; sleep 60"
-  session="$1"
-}
+# The example package, and a second INF of other texts that the search lists after it.
+mkdir "$work/package"
+cp "$here/../examples/package/"* "$work/package/"
+sed -e 's/^MfgName .*/MfgName = "Second Maker"/' -e 's/^DeviceDesc .*/DeviceDesc = "Second Sensor"/' \
+  "$work/package/exampledrv.inf" > "$work/package/zeta.inf"
+"$winsim" new "$work/machine" --lang 0x0804 >/dev/null
+"$winsim" add-device "$work/machine" --hwid 'USB\VID_FEED&PID_5E50&REV_0100' --hwid 'USB\VID_FEED&PID_5E50' >/dev/null
+
+session=ui
+tmux -L "$socket" new-session -d -s "$session" -x 100 -y 40 \
+  "cd '$work/package' && env LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=xterm-256color SETUP_MACHINE='$work/machine' '$setup'; echo \$? > '$work/exit'; sleep 60"
 screen() { tmux -L "$socket" capture-pane -p -t "$session"; }
 keys() { tmux -L "$socket" send-keys -t "$session" "$@"; }
 fail() {
@@ -46,40 +55,34 @@ wait_gone() {  # TEXT: until the screen no longer shows it
   fail "the screen still shows: $1"
 }
 absent() { if screen | grep -qF -- "$1"; then fail "the screen shows what it must not: $1"; fi; }
-wait_exit() {  # NAME CODE
-  for _ in $(seq 1 100); do
-    [ -s "$work/exit-$1" ] && break
-    sleep 0.05
-  done
-  [ -s "$work/exit-$1" ] || fail "the program did not end"
-  [ "$(cat "$work/exit-$1")" = "$2" ] || fail "exit code $(cat "$work/exit-$1"), expected $2"
-}
 
-# English: the main dialog as its template draws it, the option still hidden.
-start en 0x0409
+# The main dialog as its template draws it, the first file's summary, the option hidden.
 wait_for "Setup V1.31"
-for text in "Device Driver Install / UnInstall" "Select INF File :" "[alpha.inf" "< INSTALL >" "[ UNINSTALL ]" \
-            "[ ? HELP ]" "PROBE SUMMARY" "dialog 129 | focus: none"; do
+for text in "Device Driver Install / UnInstall" "Select INF File :" "[exampledrv.inf" "< INSTALL >" "[ UNINSTALL ]" \
+            "[ ? HELP ]" "EXAMPLE DEVICES" "|__ EXAMPLE USB SENSOR" "dialog 129 | focus: none"; do
   wait_for "$text"
 done
 absent "Delete the driver files"
 
-# Tab reaches INSTALL; Enter presses it; its box is on top until Enter closes it.
+# Tab reaches INSTALL and Enter presses it: the driver is updated and the
+# result box, in the user's language, is on top until Enter closes it.
 keys Tab
 wait_for "focus: 1001 INSTALL"
 keys Enter
-wait_for "(i) Install pressed"
+wait_for "驱动安装成功!"
 wait_for "message box open"
+wait_for "installed driver oem0.inf [ExampleInstall]"
 keys Enter
-wait_gone "Install pressed"
+wait_gone "驱动安装成功!"
 wait_for "focus: 1001 INSTALL"
 
-# On to HELP; Space opens the help dialog on top; Enter leaves it open.
+# On to HELP past UNINSTALL and the summary; Space opens the help dialog on
+# top, with the Chinese text; Enter leaves it open.
 keys Tab Tab Tab
 wait_for "focus: 1009 ? HELP"
 keys Space
 wait_for "Setup Program Overview"
-wait_for "1.You should put all the drive files(sys,dll) in the"
+wait_for "1.安装或卸载前,先从组合框内选择驱动安装文件*.INF"
 keys Enter
 sleep 0.3
 wait_for "dialog 103 | focus: 65535"
@@ -92,29 +95,32 @@ wait_for "focus: 1004 !! Delete"
 keys Space
 wait_for "[x] !! Delete the driver files"
 
-# From INSTALL, Up reaches the combo box, and Down selects the next file.
-keys Tab Tab
+# UNINSTALL, three tab stops on: the device is removed and its files deleted.
+keys Tab Tab Tab
+wait_for "focus: 1002 UNINSTALL"
+keys Space
+wait_for "驱动卸载成功!"
+wait_for 'deleted C:\WINDOWS\system32\drivers\exampledrv.sys'
+keys Enter
+wait_gone "驱动卸载成功!"
+
+# From UNINSTALL, Up moves to INSTALL and then to the combo box, and Down
+# selects the next file, whose summary replaces the first.
+keys Up
 wait_for "focus: 1001 INSTALL"
 keys Up
-wait_for "focus: 1000 alpha.inf"
+wait_for "focus: 1000 exampledrv.inf"
 keys Down
-wait_for "[beta.inf"
-wait_for "SELECTED BETA.INF"
+wait_for "[zeta.inf"
+wait_for "SECOND MAKER"
+wait_for "|__ SECOND SENSOR"
 
+# Esc ends the dialog, and the program exits with 2.
 keys Escape
-wait_exit en 2
-tmux -L "$socket" kill-session -t en
-
-# Chinese: the help text in code page 936 appears as UTF-8 on the terminal.
-start zh 0x0804
-wait_for "Setup V1.31"
-keys Tab Tab Tab Tab
-wait_for "focus: 1009 ? HELP"
-keys Space
-wait_for "1.安装或卸载前,先从组合框内选择驱动安装文件*.INF"
-keys Escape
-wait_for "[ ] !! Delete"
-keys Escape
-wait_exit zh 2
-
-echo "PASS: terminal dialogs under tmux"
+for _ in $(seq 1 100); do
+  [ -s "$work/exit" ] && break
+  sleep 0.05
+done
+[ -s "$work/exit" ] || fail "the program did not end"
+[ "$(cat "$work/exit")" = 2 ] || fail "exit code $(cat "$work/exit"), expected 2"
+echo "PASS: the program's dialogs on the terminal under tmux"

@@ -31,8 +31,11 @@ void SelectionChanged() {
   if (AppState.InfPath[0]) BuildDriverSummary(AppState.InfPath, summary);
   JoinText(AppState.SummaryText, {summary});
 
-  // Only on the 9x family, as the program entry found it.
-  if (AppState.InfCopyPath[0]) {
+  // Only on the 9x family, as the program entry found it: it fills both
+  // paths there and neither elsewhere. The driver index path tells it too, as
+  // it never changes, so one refused INF copy path (too long for its
+  // buffer) does not lose the family for the files picked after it.
+  if (AppState.InfCopyPath[0] || AppState.DriverIndexPath[0]) {
     char windows[MAX_PATH];
     const UINT w = GetWindowsDirectoryA(windows, sizeof windows);
     if (w == 0 || w >= sizeof windows || !JoinText(AppState.InfCopyPath, {windows, "\\inf\\", name}))

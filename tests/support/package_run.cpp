@@ -1,0 +1,39 @@
+#include "tests/support/package_run.h"
+
+namespace test {
+
+void PackageRun::CopyExamplePackage(const std::string& infName) {
+  const fs::path example = fs::path(SETUP_SOURCE_DIR) / "examples" / "package";
+  for (const auto& entry : fs::directory_iterator(example)) {
+    const std::string name = entry.path().filename().string();
+    fs::copy_file(entry.path(), packageDir_ / (name == "exampledrv.inf" ? infName : name));
+  }
+}
+
+std::string PackageRun::ExampleInf() {
+  return ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / "exampledrv.inf");
+}
+
+void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD> error) {
+  sim::CurrentMachine().faults.push_back(sim::FaultRule{call, nth, error});
+  sim::SaveMachine();
+}
+
+ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std::string& input,
+                                const std::string& argv0, const std::string& program) {
+  ProcessLaunch launch;
+  launch.program = program;
+  launch.argv = {argv0};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.directory = packageDir_;
+  launch.environment = {{"SETUP_MACHINE", machineDir_.string()}, {"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"}};
+  launch.input = input;
+  const ProcessRun run = RunProcess(launch);
+  EXPECT_FALSE(run.timedOut) << "the program did not end: " << run.out << run.err;
+  // The program's own handle ledger: every handle closed once, none left open.
+  EXPECT_EQ(run.err.find("handle ledger:"), std::string::npos) << run.err;
+  sim::OpenMachine(machineDir_);
+  return run;
+}
+
+}  // namespace test
