@@ -131,7 +131,7 @@ void DeleteCopiedFiles() {
     if (inf != INVALID_HANDLE_VALUE)
       SetupDiGetActualSectionToInstallA(inf, installSection, installSection, sizeof installSection, nullptr, nullptr);
 
-    char lines[kSectionLinesCapacity];  // the install section's lines, later each copy section's
+    char lines[kSectionLinesCapacity] = "";  // the install section's lines, later each copy section's
     GetPrivateProfileSectionA(installSection, lines, sizeof lines, AppState.InfPath);
     const char* copyFiles = nullptr;
     // Without a CopyFiles line the deletion ends: the install sections after
