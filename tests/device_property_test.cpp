@@ -40,11 +40,12 @@ TEST_F(DeviceProperties, GetTable) {
     DWORD type;
     std::string bytes;  // expected content, and size reported
   } cases[] = {
-      {"hardware ids", &full, SPDRP_HARDWAREID, 200, TRUE, 0, REG_MULTI_SZ, hwids},
+      // A successful read leaves the last error as it was (0xdeadbeef), as Wine's does.
+      {"hardware ids", &full, SPDRP_HARDWAREID, 200, TRUE, 0xdeadbeef, REG_MULTI_SZ, hwids},
       {"size query", &full, SPDRP_HARDWAREID, 0, FALSE, ERROR_INSUFFICIENT_BUFFER, REG_MULTI_SZ, hwids},
       {"one byte short", &full, SPDRP_HARDWAREID, static_cast<DWORD>(hwids.size() - 1), FALSE, ERROR_INSUFFICIENT_BUFFER, REG_MULTI_SZ, hwids},
-      {"compatible ids", &full, SPDRP_COMPATIBLEIDS, 200, TRUE, 0, REG_MULTI_SZ, "USB\\Class_FF\0\0"s},
-      {"flags", &full, SPDRP_CONFIGFLAGS, 4, TRUE, 0, REG_DWORD, flags},
+      {"compatible ids", &full, SPDRP_COMPATIBLEIDS, 200, TRUE, 0xdeadbeef, REG_MULTI_SZ, "USB\\Class_FF\0\0"s},
+      {"flags", &full, SPDRP_CONFIGFLAGS, 4, TRUE, 0xdeadbeef, REG_DWORD, flags},
       {"no hardware ids", &bare, SPDRP_HARDWAREID, 200, FALSE, ERROR_INVALID_DATA, 0xdeadbeef, ""},
       {"a property devices lack", &full, SPDRP_MFG, 200, FALSE, ERROR_INVALID_DATA, 0xdeadbeef, ""},
       {"no such property", &full, 0x100, 200, FALSE, ERROR_INVALID_REG_PROPERTY, 0xdeadbeef, ""},
@@ -87,7 +88,7 @@ TEST_F(DeviceProperties, SetFlagsKeptOnDiskAndRefusals) {
   DWORD value = 0, type = 0;
   EXPECT_RESULT_AND_ERROR(SetupDiGetDeviceRegistryPropertyA(set_, &full, SPDRP_CONFIGFLAGS, &type,
                                                             reinterpret_cast<BYTE*>(&value), 4, nullptr),
-                          TRUE, ERROR_SUCCESS);
+                          TRUE, 0xdeadbeef);
   EXPECT_EQ(value, reinstall);
   bool found = false;
   for (const sim::Device& d : sim::LoadMachineFile(machineDir_).devices)

@@ -78,9 +78,24 @@ bool TargetDirectory(const char* copySection, char (&target)[MAX_PATH]) {
   return true;
 }
 
+// Reads a section's lines. A section longer than the buffer arrives with its
+// last line cut, and the reader then returns the capacity less two, as it also
+// does for a section that fills the buffer exactly. The two cannot be told
+// apart, so the last line is dropped then: a cut file name names another file,
+// and a cut CopyFiles value another section.
+void ReadSectionLines(const char* section, char (&lines)[kSectionLinesCapacity]) {
+  if (GetPrivateProfileSectionA(section, lines, sizeof lines, AppState.InfPath) < sizeof lines - 2) return;
+  size_t last = 0;
+  ForEachString(lines, sizeof lines, [&](const char* line, size_t) {
+    last = static_cast<size_t>(line - lines);
+    return true;
+  });
+  lines[last] = '\0';
+}
+
 // Deletes the files of one copy section, line by line up to a line that begins with ";".
 void DeleteCopySection(const char* copySection, char (&lines)[kSectionLinesCapacity]) {
-  GetPrivateProfileSectionA(copySection, lines, sizeof lines, AppState.InfPath);
+  ReadSectionLines(copySection, lines);
   ForEachString(lines, sizeof lines, [&](const char* line, size_t length) {
     if (line[0] == ';') return false;
     // The file name is the text before the line's first ",", untrimmed.
@@ -131,8 +146,8 @@ void DeleteCopiedFiles() {
     if (inf != INVALID_HANDLE_VALUE)
       SetupDiGetActualSectionToInstallA(inf, installSection, installSection, sizeof installSection, nullptr, nullptr);
 
-    char lines[kSectionLinesCapacity];  // the install section's lines, later each copy section's
-    GetPrivateProfileSectionA(installSection, lines, sizeof lines, AppState.InfPath);
+    char lines[kSectionLinesCapacity] = "";  // the install section's lines, later each copy section's
+    ReadSectionLines(installSection, lines);
     const char* copyFiles = nullptr;
     // Without a CopyFiles line the deletion ends: the install sections after
     // this one are not looked at.

@@ -111,7 +111,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA de
   device->ClassGuid = e.classGuid;
   device->DevInst = e.devnode;
   device->Reserved = static_cast<ULONG_PTR>(e.serial);
-  SetLastError(ERROR_SUCCESS);
+  // Success leaves the last-error code as it was, as Wine's does.
   return TRUE;
 }
 

@@ -115,7 +115,8 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA dev
     return FALSE;
   }
   std::memcpy(buffer, value->bytes.data(), needed);
-  SetLastError(ERROR_SUCCESS);
+  // A read that succeeds leaves the last-error code as it was, as Wine's
+  // does: a caller that looks at it after a success sees a stale code.
   return TRUE;
 }
 

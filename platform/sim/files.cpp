@@ -278,8 +278,11 @@ BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  // "path" is the file as the drive names it; "path_bytes" the path exactly as
+  // the caller gave it, since the platform accepts other letter cases.
   Record({{"event", "file_delete"},
           {"path", ForTranscript(file.windows)},
+          {"path_bytes", HexBytes(path)},
           {"summary", "deleted " + ForTranscript(file.windows)}});
   return TRUE;
 }

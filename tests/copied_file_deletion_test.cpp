@@ -1,0 +1,221 @@
+// The copied-file deletion: which files the INF's CopyFiles lines, copy
+// sections and destination entries name, and the lines that must delete
+// nothing because they point outside the directory they are bound for.
+#include "app/app_state.h"
+#include "inf/inf.h"
+#include "tests/support/uninstall_helpers.h"
+#include "uninstall/uninstall.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const std::string W = "C:\\WINDOWS\\";
+const std::string S = "C:\\WINDOWS\\system32\\";
+const std::string D = "C:\\WINDOWS\\System32\\Drivers\\";
+
+class CopiedFiles : public test::SimTest {
+ protected:
+  void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
+    WritePackageFile("tdrv.inf", test::UninstallInf(models, body, signature));
+    std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("tdrv.inf").c_str());
+  }
+  void Place(const std::vector<std::string>& files) {
+    for (const std::string& f : files) WriteMachineFile(f, "copied by the install: " + f);
+  }
+};
+
+const std::vector<std::string> kOneModel{"%D%=Inst," + test::kPackageId};
+
+TEST_F(CopiedFiles, TheWorkedExample) {
+  UsePackage(kOneModel,
+             "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
+             "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=11\n");
+  Place({D + "drv.sys", D + "drv.cat", S + "drv.dll"});
+  ScanInfModels(AppState.InfPath);
+  char ids[kListCapacity], sections[kListCapacity];
+  std::memcpy(ids, AppState.HardwareIdList, sizeof ids);
+  std::memcpy(sections, AppState.InstallSectionList, sizeof sections);
+  DeleteCopiedFiles();
+  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{"C:\\WINDOWS\\System32\\Drivers\\drv.sys",
+                                                            "C:\\WINDOWS\\System32\\Drivers\\drv.cat",
+                                                            "C:\\WINDOWS\\system32\\drv.dll"}));
+  EXPECT_EQ(test::CallsOf("DeleteFileA"), 3);
+  // The rescan leaves both lists as they were, byte for byte.
+  EXPECT_EQ(std::memcmp(AppState.HardwareIdList, ids, sizeof ids), 0);
+  EXPECT_EQ(std::memcmp(AppState.InstallSectionList, sections, sizeof sections), 0);
+  EXPECT_EQ(test::CallsOf("SetupOpenInfFileA"), 1);
+  EXPECT_EQ(test::CallsOf("SetupCloseInfFile"), 1);
+}
+
+TEST_F(CopiedFiles, AnInfTheSetupLibraryCannotOpenIsReadUnderTheListedNames) {
+  const std::string body = "[Inst]\nCopyFiles=Plain\n[Inst.NT]\nCopyFiles=Nt\n[Plain]\np.sys\n[Nt]\nn.sys\n"
+                           "[DestinationDirs]\nPlain=10\nNt=10\n";
+  UsePackage(kOneModel, body, false);
+  Place({W + "p.sys", W + "n.sys"});
+  DeleteCopiedFiles();
+  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{W + "p.sys"});
+  EXPECT_EQ(test::CallsOf("SetupDiGetActualSectionToInstallA"), 0);
+  EXPECT_EQ(test::CallsOf("SetupCloseInfFile"), 0);
+}
+
+TEST_F(CopiedFiles, APathLongerThanItsBufferIsRefusedNotCut) {
+  // A Windows directory of 251 characters: "drv.sys.old" makes a path of 263,
+  // which cut to the 259 that fit would name drv.sys, a file the INF does not name.
+  const std::string windows = "C:\\" + std::string(120, 'a') + "\\" + std::string(127, 'b');
+  ASSERT_EQ(windows.size(), 251u);
+  sim::CurrentMachine().windows_directory = windows;
+  UsePackage(kOneModel, "[Inst]\nCopyFiles=Long,Short\n[Long]\ndrv.sys.old\n[Short]\nx.sys\n"
+                        "[DestinationDirs]\nLong=10\nShort=10\n");
+  Place({windows + "\\drv.sys", windows + "\\x.sys"});
+  DeleteCopiedFiles();
+  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{windows + "\\x.sys"});
+  EXPECT_EQ(test::CallsOf("DeleteFileA"), 1);
+  EXPECT_TRUE(MachineFileExists(windows + "\\drv.sys"));
+}
+
+// ---- the table ----------------------------------------------------------------
+
+struct DeletionCase {
+  const char* name;
+  std::string body;                  // install, copy and destination sections
+  std::vector<std::string> placed;   // files on the drive before the deletion
+  std::vector<std::string> deleted;  // the paths deleted, as the program passed them, in order
+  int attempts;                      // DeleteFileA calls
+  std::vector<std::string> models = kOneModel;
+};
+void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.name; }
+
+class Deletion : public CopiedFiles, public ::testing::WithParamInterface<DeletionCase> {};
+
+TEST_P(Deletion, DeletesExactlyTheNamedFilesOfDirectories10And11) {
+  const DeletionCase& c = GetParam();
+  UsePackage(c.models, c.body);
+  Place(c.placed);
+  DeleteCopiedFiles();
+  EXPECT_EQ(test::DeletedPaths(), c.deleted);
+  EXPECT_EQ(test::CallsOf("DeleteFileA"), c.attempts);
+  for (const std::string& f : c.placed) {
+    const bool gone = std::find(c.deleted.begin(), c.deleted.end(), f) != c.deleted.end();
+    EXPECT_EQ(MachineFileExists(f), !gone) << f;
+  }
+}
+
+// A copy section of five lines that the reader hands out cut at its 200 bytes:
+// four names of 46 characters, then victim.sys.bak of which only victim.sys fits.
+std::string LongName(char c) { return std::string(42, c) + ".sys"; }
+const std::string kCutSection = "[A]\n" + LongName('a') + "\n" + LongName('b') + "\n" + LongName('c') + "\n" +
+                                LongName('d') + "\nvictim.sys.bak\n";
+
+// Destination entries: 48 characters are whole; 49 may be the reader's cut.
+const std::string kDir45(45, 'e'), kDir46(46, 'f');
+
+const DeletionCase kCases[] = {
+    {"SeveralSectionsEachUnderItsOwnName",
+     "[Inst]\nCopyFiles=LongSectionName,S,Tail\n[LongSectionName]\na.sys\nb.sys\nc.sys\n[S]\nd.dll\n"
+     "[Tail]\ne.dll\n[DestinationDirs]\nLongSectionName=10,System32\\Drivers\nS=11\nTail=10\n",
+     {D + "a.sys", D + "b.sys", D + "c.sys", S + "d.dll", W + "e.dll"},
+     {D + "a.sys", D + "b.sys", D + "c.sys", S + "d.dll", W + "e.dll"},
+     5},
+    {"TrailingComma", "[Inst]\nCopyFiles=A,\n[A]\na.sys\n[DestinationDirs]\nA=10\n", {W + "a.sys"},
+     {W + "a.sys"}, 1},
+    // " B" keeps its blank, and the reader finds no section of that name.
+    {"LeadingBlankStaysPartOfTheName",
+     "[Inst]\nCopyFiles=A, B\n[A]\na.sys\n[B]\nb.sys\n[DestinationDirs]\nA=10\nB=10\n",
+     {W + "a.sys", W + "b.sys"}, {W + "a.sys"}, 1},
+    {"AtFileFormNamesNoSection", "[Inst]\nCopyFiles=@a.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
+     {W + "a.sys"}, {}, 0},
+    {"OtherLetterCaseIsNoCopyFilesLine",
+     "[Inst]\ncopyfiles=A\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
+     {W + "a.sys"}, {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
+    {"CopyFilesWithoutValueIsNoCopyFilesLine",
+     "[Inst]\nCopyFiles=\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n", {W + "a.sys"},
+     {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
+    {"InstallSectionWithoutCopyFilesEndsTheDeletion",
+     "[Inst]\nAddReg=Reg\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n", {W + "a.sys"},
+     {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
+    {"CopyFilesLineAfterOtherLines", "[Inst]\nAddReg=Reg\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=11\n",
+     {S + "a.sys"}, {S + "a.sys"}, 1},
+    {"SameInstallSectionListedTwice", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
+     {W + "a.sys"}, {W + "a.sys"}, 2, {"%D%=Inst,ID1", "%D%=Inst,ID2"}},
+    {"TheDecoratedInstallSection",
+     "[Inst]\nCopyFiles=P\n[Inst.NT]\nCopyFiles=N\n[Inst.NTamd64]\nCopyFiles=X\n[P]\np.sys\n[N]\n"
+     "n.sys\n[X]\nx.sys\n[DestinationDirs]\nP=10\nN=10\nX=10\n",
+     {W + "p.sys", W + "n.sys", W + "x.sys"}, {W + "x.sys"}, 1},
+    {"MissingDestinationEntry", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
+     {W + "a.sys", S + "a.sys"}, {}, 0},
+    {"DirectoryId12", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=12\n", {D + "a.sys"}, {}, 0},
+    {"WorkedExampleWithId12",
+     "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
+     "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=12\n",
+     {D + "drv.sys", D + "drv.cat", D + "drv.dll"}, {D + "drv.sys", D + "drv.cat"}, 2},
+    {"IdFromTheFirstTwoCharacters",
+     "[Inst]\nCopyFiles=A,B,C,E\n[A]\na.sys\n[B]\nb.sys\n[C]\nc.sys\n[E]\ne.sys\n"
+     "[DestinationDirs]\nA=100\nB=110\nC=1\nE= 11 ,  Sub \n",
+     {W + "a.sys", S + "b.sys", W + "c.sys", S + "c.sys", S + "Sub\\e.sys"},
+     {W + "a.sys", S + "b.sys", S + "Sub\\e.sys"}, 3},
+    {"BlankSubdirectoryAddsNothing", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=11,   \n",
+     {S + "a.sys"}, {S + "a.sys"}, 1},
+    {"FileNameBeforeTheFirstComma", "[Inst]\nCopyFiles=A\n[A]\ndrv.sys,drv.sy_,,2\n[DestinationDirs]\nA=10\n",
+     {W + "drv.sys"}, {W + "drv.sys"}, 1},
+    // The reader hands out no comment line, so none can end a copy section.
+    {"CommentLinesAreNotHandedOut", "[Inst]\nCopyFiles=A\n[A]\na.sys\n;b.sys\nc.sys\n[DestinationDirs]\nA=10\n",
+     {W + "a.sys", W + "b.sys", W + "c.sys"}, {W + "a.sys", W + "c.sys"}, 2},
+    {"ALastLineTheReaderCutIsNotUsed", "[Inst]\nCopyFiles=A\n" + kCutSection + "[DestinationDirs]\nA=10\n",
+     {W + LongName('a'), W + LongName('b'), W + LongName('c'), W + LongName('d'), W + "victim.sys"},
+     {W + LongName('a'), W + LongName('b'), W + LongName('c'), W + LongName('d')}, 4},
+    {"ADestinationEntryThatMayBeCutIsRefused",
+     "[Inst]\nCopyFiles=A,B\n[A]\na.sys\n[B]\nb.sys\n[DestinationDirs]\nA=10," + kDir46 +
+         "\\Deeper\\Still\nB=10," + kDir45 + "\n",
+     {W + kDir46 + "\\a.sys", W + kDir45 + "\\b.sys"}, {W + kDir45 + "\\b.sys"}, 1},
+    {"AFileNameOfAHundredCharactersIsRefused",
+     "[Inst]\nCopyFiles=A,B\n[A]\n" + std::string(96, 'n') + ".sys\n[B]\n" + std::string(95, 'm') +
+         ".sys\n[DestinationDirs]\nA=10\nB=10\n",
+     {W + std::string(96, 'n') + ".sy", W + std::string(95, 'm') + ".sys"}, {W + std::string(95, 'm') + ".sys"}, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, Deletion, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- lines that would leave their directory -------------------------------------
+
+struct HostileCase {
+  const char* name;
+  std::string line;         // the copy-section line
+  std::string destination;  // its destination entry
+  std::string target;       // where the line points, a file that must stay
+};
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileLine : public CopiedFiles, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileLine, DeletesNothingWhileTheOrdinaryLineBesideItDeletes) {
+  const HostileCase& c = GetParam();
+  UsePackage(kOneModel, "[Inst]\nCopyFiles=Good,Bad\n[Good]\nok.sys\n[Bad]\n" + c.line +
+                            "\n[DestinationDirs]\nGood=10\nBad=" + c.destination + "\n");
+  Place({W + "ok.sys", c.target});
+  DeleteCopiedFiles();
+  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{W + "ok.sys"});
+  EXPECT_EQ(test::CallsOf("DeleteFileA"), 1);
+  EXPECT_TRUE(MachineFileExists(c.target));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileLine,
+    ::testing::Values(HostileCase{"ParentElements", "..\\..\\x.sys", "10,System32", "C:\\x.sys"},
+                      HostileCase{"ParentElementsAfterASubdirectory", "sub\\..\\..\\x.sys", "10", "C:\\x.sys"},
+                      HostileCase{"ParentElementWithATrailingBlank", ".. \\x.sys", "10,System32", W + "x.sys"},
+                      HostileCase{"DriveLetter", "C:\\boot.ini", "10", "C:\\boot.ini"},
+                      HostileCase{"Stream", "x.sys:data", "10", W + "x.sys"},
+                      HostileCase{"LeadingBackslash", "\\x.sys", "10", W + "x.sys"},
+                      HostileCase{"ForwardSlash", "a/b.sys", "10", W + "a\\b.sys"},
+                      HostileCase{"SubdirectoryOfParentElements", "x.sys", "10,..\\..", "C:\\x.sys"},
+                      HostileCase{"SubdirectoryWithParentElementsInside", "x.sys", "10,System32\\..\\..", "C:\\x.sys"},
+                      HostileCase{"SubdirectoryWithADriveLetter", "x.sys", "10,C:\\", "C:\\x.sys"},
+                      HostileCase{"SubdirectoryWithALeadingBackslash", "x.sys", "11,\\", S + "x.sys"},
+                      HostileCase{"SubdirectoryWithAForwardSlash", "x.sys", "11,drivers/../..", W + "x.sys"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
