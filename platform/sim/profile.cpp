@@ -218,7 +218,8 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
     return 0;
   }
   const ParsedFile* file = Load(path);
-  const Section* found = file ? FindSection(*file, section) : nullptr;
+  // Windows trims the name it is given; Wine does not (a listed difference).
+  const Section* found = file ? FindSection(*file, Trim(section)) : nullptr;
   if (!found) {
     buffer[0] = buffer[1] = '\0';
     if (!file) SetLastError(ERROR_FILE_NOT_FOUND);
