@@ -1,0 +1,134 @@
+// What the simulation keeps between calls to save work (parsed profile files
+// and the paths they were found at, where a device stood in the tree, the
+// text a device was last written as) is never used once it no longer holds.
+#include "tests/support/sim_fixture.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using FileTime = fs::file_time_type;
+
+// Writes a file with a modification time long past, so that the reader
+// trusts its time stamps alone and never compares the bytes.
+void WriteOld(const fs::path& path, const std::string& bytes, FileTime when) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  fs::last_write_time(path, when);
+}
+
+class KeptProfiles : public test::SimTest {
+ protected:
+  std::string Value(const std::string& path, const char* section = "S", const char* key = "k") {
+    char buffer[64] = "garbage";
+    GetPrivateProfileStringA(section, key, "default", buffer, sizeof buffer, path.c_str());
+    return buffer;
+  }
+  const FileTime old_ = FileTime::clock::now() - std::chrono::hours(1);
+};
+
+TEST_F(KeptProfiles, AFileReplacedBehindTheSamePathIsReadAfresh) {
+  // Every replacement keeps the size and the modification time, so only the
+  // file's identity and change time tell it from the first one.
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& dir)> replace;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"rewritten with its old time stamp put back",
+       [&](const fs::path& dir) { WriteOld(dir / "sub" / "t.inf", "[S]\nk=2\n", old_); }, "2"},
+      {"replaced by a file whose name differs in letter case",
+       [&](const fs::path& dir) {
+         fs::remove(dir / "sub" / "t.inf");
+         WriteOld(dir / "sub" / "T.INF", "[S]\nk=3\n", old_);
+       },
+       "3"},
+      {"its directory replaced by one whose name differs in letter case",
+       [&](const fs::path& dir) {
+         fs::rename(dir / "sub", dir / "gone");
+         WriteOld(dir / "SUB" / "t.inf", "[S]\nk=4\n", old_);
+       },
+       "4"},
+      {"deleted", [&](const fs::path& dir) { fs::remove(dir / "sub" / "t.inf"); }, "default"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const fs::path dir = packageDir_ / ("case" + std::to_string(++n));
+    WriteOld(dir / "sub" / "t.inf", "[S]\nk=1\n", old_);
+    const std::string path = sim::WindowsPathOf(dir) + "\\Sub\\T.inf";
+    ASSERT_EQ(Value(path), "1") << c.what;
+    EXPECT_EQ(Value(path), "1") << c.what;  // the kept parse
+    c.replace(dir);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(Value(path), c.expected) << c.what;
+    EXPECT_EQ(GetLastError(), std::string(c.expected) == "default" ? ERROR_FILE_NOT_FOUND : 0xdeadbeef) << c.what;
+  }
+}
+
+TEST_F(KeptProfiles, ARelativePathFollowsTheCurrentDirectory) {
+  WriteOld(packageDir_ / "a" / "t.inf", "[S]\nk=a\n", old_);
+  WriteOld(packageDir_ / "b" / "t.inf", "[S]\nk=b\n", old_);
+  for (const char* dir : {"a", "b", "a"}) {
+    fs::current_path(packageDir_ / dir);
+    EXPECT_EQ(Value(".\\t.inf"), dir);
+    EXPECT_EQ(Value("t.inf", "S", "k"), "default");  // a bare name is looked for in the Windows directory
+  }
+}
+
+TEST_F(KeptProfiles, AnotherMachineReadsItsOwnDriveC) {
+  WriteOld(sim::HostPathOf("C:\\data\\t.inf"), "[S]\nk=first\n", old_);
+  EXPECT_EQ(Value("C:\\data\\t.inf"), "first");
+  sim::CreateMachine(root_ / "second");
+  WriteOld(sim::HostPathOf("C:\\data\\t.inf"), "[S]\nk=other\n", old_);
+  EXPECT_EQ(Value("C:\\data\\t.inf"), "other");
+  sim::OpenMachine(machineDir_);
+  EXPECT_EQ(Value("C:\\data\\t.inf"), "first");
+}
+
+TEST_F(KeptProfiles, KeysOfLongSectionsAreFoundAsInShortOnes) {
+  // A long section is searched through an index, a short one line by line:
+  // both must find the same lines.
+  sim::CurrentMachine().language = 0x0804;
+  struct Lookup {
+    const char* key;
+    const char* expected;
+  };
+  const Lookup lookups[] = {
+      {"Repeated", "first"},   {"REPEATED", "first"}, {" repeated\t", "first"},  // case and blanks do not count
+      {"flag", "default"},                                                     // a line without "="
+      {"", "nameless"},                                                        // "=nameless"
+      {"\x81\x61", "lower trail"}, {"\x81\x41", "upper trail"},                // a double-byte character is compared whole
+      {"missing", "default"},
+  };
+  for (int filler : {0, 40}) {
+    std::string text = "[S]\n";
+    for (int i = 0; i < filler; ++i) text += "filler" + std::to_string(i) + "=x\n";
+    text += "repeated=first\nflag\n=nameless\nREPEATED=second\n\x81\x61=lower trail\n\x81\x41=upper trail\n";
+    const fs::path file = packageDir_ / ("s" + std::to_string(filler) + ".inf");
+    WriteOld(file, text, old_);
+    const std::string path = sim::WindowsPathOf(file);
+    for (const Lookup& l : lookups) EXPECT_EQ(Value(path, "S", l.key), l.expected) << filler << " lines before, key " << l.key;
+  }
+}
+
+TEST_F(KeptProfiles, AFileOf4GiBOrMoreIsNotRead) {
+  const fs::path file = packageDir_ / "huge.inf";
+  WriteOld(file, "[S]\nk=v\n", old_);
+  if (::truncate(file.c_str(), 0x100000000ll) != 0) GTEST_SKIP() << "no room for a sparse file of 4 GiB";
+  char buffer[10];
+  EXPECT_RESULT_AND_ERROR(GetPrivateProfileStringA("S", "k", "none", buffer, sizeof buffer,
+                                                   sim::WindowsPathOf(file).c_str()),
+                          4u, ERROR_FILE_NOT_FOUND);
+  EXPECT_STREQ(buffer, "none");
+  fs::remove(file);
+}
+
+}  // namespace
