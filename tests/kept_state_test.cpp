@@ -1,7 +1,7 @@
 // What the simulation keeps between calls to save work (parsed profile files
 // and the paths they were found at, where a device stood in the tree, the
 // text a device was last written as) is never used once it no longer holds.
-#include "tests/support/sim_fixture.h"
+#include "tests/support/device_helpers.h"
 
 #include <chrono>
 #include <cstring>
@@ -129,6 +129,54 @@ TEST_F(KeptProfiles, AFileOf4GiBOrMoreIsNotRead) {
                           4u, ERROR_FILE_NOT_FOUND);
   EXPECT_STREQ(buffer, "none");
   fs::remove(file);
+}
+
+class KeptDevices : public test::SimTest {
+ protected:
+  std::string HardwareIds(HDEVINFO set, SP_DEVINFO_DATA& d, DWORD* error = nullptr) {
+    char buffer[200] = {};
+    SetLastError(0xdeadbeef);
+    const BOOL ok = SetupDiGetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID, nullptr,
+                                                      reinterpret_cast<PBYTE>(buffer), sizeof buffer, nullptr);
+    if (error) *error = GetLastError();
+    return ok ? buffer : "";
+  }
+};
+
+TEST_F(KeptDevices, AnElementFindsItsDeviceAfterTheTreeChanged) {
+  const std::string a = test::AddTestDevice({"ROOT\\F00D_A"});
+  const std::string b = test::AddTestDevice({"ROOT\\F00D_B"});
+  const std::string c = test::AddTestDevice({"ROOT\\F00D_C"});
+  HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+  SP_DEVINFO_DATA da, db, dc;
+  ASSERT_TRUE(test::FindElement(set, a, da) && test::FindElement(set, b, db) && test::FindElement(set, c, dc));
+  // A device put in front of all: every device now stands one place later.
+  sim::Device front;
+  front.instance_id = "ROOT\\F00D_FRONT\\0000";
+  front.hardware_ids = {"ROOT\\F00D_FRONT"};
+  sim::CurrentMachine().devices.insert(sim::CurrentMachine().devices.begin(), front);
+  EXPECT_EQ(HardwareIds(set, db), "ROOT\\F00D_B");
+  // b removed through its element: c stands where b stood, and is still c.
+  EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &db), TRUE, ERROR_SUCCESS);
+  EXPECT_EQ(HardwareIds(set, dc), "ROOT\\F00D_C");
+  DWORD error = 0;
+  EXPECT_EQ(HardwareIds(set, db, &error), "");
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+  // A newcomer in a's place is not a's device.
+  for (sim::Device& d : sim::CurrentMachine().devices) {
+    if (d.instance_id != a) continue;
+    d.instance_id = "ROOT\\F00D_NEW\\0000";
+    d.hardware_ids = {"ROOT\\F00D_NEW"};
+  }
+  EXPECT_EQ(HardwareIds(set, da, &error), "");
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+  EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &da), FALSE, ERROR_NO_SUCH_DEVINST);
+  // A record whose number names no element of this set.
+  SP_DEVINFO_DATA stranger = dc;
+  stranger.Reserved += 1000;
+  EXPECT_EQ(HardwareIds(set, stranger, &error), "");
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  SetupDiDestroyDeviceInfoList(set);
 }
 
 }  // namespace
