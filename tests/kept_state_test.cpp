@@ -179,4 +179,57 @@ TEST_F(KeptDevices, AnElementFindsItsDeviceAfterTheTreeChanged) {
   SetupDiDestroyDeviceInfoList(set);
 }
 
+TEST_F(KeptDevices, TheMachineFileFollowsEveryChange) {
+  auto expectSaved = [&](const char* after) {
+    const std::string text = test::ReadFile(machineDir_ / "machine.json");
+    EXPECT_EQ(sim::LoadMachineFile(machineDir_).devices, sim::CurrentMachine().devices) << "after " << after;
+    // Written as the JSON library writes the whole machine.
+    EXPECT_EQ(nlohmann::json::parse(text).dump(2) + "\n", text) << "after " << after;
+  };
+  std::vector<std::string> ids;
+  for (const char* hwid : {"ROOT\\F00D_1", "ROOT\\F00D_2", "ROOT\\F00D_3", "ROOT\\F00D_4"})
+    ids.push_back(test::AddTestDevice({hwid}, true, 0x40));
+  expectSaved("adding devices");
+  // Every member in each of its forms, and texts the writer must escape.
+  sim::Device odd;
+  odd.instance_id = "ROOT\\F00D_\"QUOTED\"\\\t0000";
+  odd.hardware_ids = {"ROOT\\F00D_Caf\xC3\xA9", std::string("ROOT\\F00D_\x01\x7F")};
+  odd.present = false;
+  odd.config_flags = std::nullopt;
+  odd.setup_class = "Odd \"class\"";
+  odd.driver = sim::DriverRecord{"caf\xC3\xA9.inf", "Odd\tInstall"};
+  odd.devnode = 4000000000u;
+  sim::CurrentMachine().devices.push_back(odd);
+  sim::SaveMachine();
+  expectSaved("devices of every shape");
+
+  HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+  SP_DEVINFO_DATA d;
+  ASSERT_TRUE(test::FindElement(set, ids[1], d));
+  const DWORD reinstall = CONFIGFLAG_REINSTALL;
+  ASSERT_TRUE(SetupDiSetDeviceRegistryPropertyA(set, &d, SPDRP_CONFIGFLAGS, reinterpret_cast<const BYTE*>(&reinstall), 4));
+  expectSaved("a change of flags");
+  ASSERT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set, &d));
+  expectSaved("a removal");
+  SetupDiDestroyDeviceInfoList(set);
+
+  sim::Machine& m = sim::CurrentMachine();
+  std::swap(m.devices[0], m.devices[1]);
+  m.devices.back().hardware_ids.push_back("ROOT\\F00D_EXTRA");
+  sim::SaveMachine();
+  expectSaved("two devices swapped and one changed");
+  m.devices.erase(m.devices.begin(), m.devices.begin() + 3);
+  sim::SaveMachine();
+  expectSaved("three devices removed at once");
+
+  // A device that cannot be written fails the save and leaves the last file.
+  const std::string before = test::ReadFile(machineDir_ / "machine.json");
+  m.devices.back().setup_class = "\xFF";  // not UTF-8
+  EXPECT_ANY_THROW(sim::SaveMachine());
+  EXPECT_EQ(test::ReadFile(machineDir_ / "machine.json"), before);
+  m.devices.back().setup_class = "System";
+  sim::SaveMachine();
+  expectSaved("a failed save");
+}
+
 }  // namespace
