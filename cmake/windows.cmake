@@ -14,3 +14,7 @@ enable_testing()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt)
   add_subdirectory(tests/windows)
 endif()
+# The Windows half of the benchmarks (run under Wine by bench/run).
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()

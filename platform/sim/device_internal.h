@@ -193,12 +193,15 @@ struct DeviceElement {
   DWORD devnode = 0;
   GUID classGuid{};
   std::optional<DriverList> compatible;
+  size_t position = 0;  // where the device stood in the tree when the set was made
 };
 struct DeviceSet {
   std::vector<DeviceElement> elements;
 };
 // The open set of a handle, or null.
 DeviceSet* FindDeviceSet(HDEVINFO set);
+// The device of an element, or null when it is no longer in the tree.
+Device* DeviceOf(const DeviceElement& element);
 // Checks a set handle and a caller's SP_DEVINFO_DATA: ERROR_INVALID_HANDLE for
 // a set that is not open, ERROR_INVALID_PARAMETER for a record that is
 // missing, of the wrong size or not of this set.

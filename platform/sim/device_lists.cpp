@@ -33,6 +33,15 @@ DWORD ResolveElement(HDEVINFO set, const SP_DEVINFO_DATA* data, DeviceElement*& 
   DeviceSet* s = FindDeviceSet(set);
   if (!s) return ERROR_INVALID_HANDLE;
   if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return ERROR_INVALID_PARAMETER;
+  // A set's elements are numbered in a row when it is made, so the record
+  // names its element's place; a walk over the set then costs no search.
+  if (!s->elements.empty() && data->Reserved >= s->elements.front().serial) {
+    const uint64_t at = data->Reserved - s->elements.front().serial;
+    if (at < s->elements.size() && s->elements[at].serial == data->Reserved) {
+      element = &s->elements[at];
+      return ERROR_SUCCESS;
+    }
+  }
   for (DeviceElement& e : s->elements) {
     if (e.serial == data->Reserved) {
       element = &e;
@@ -40,6 +49,15 @@ DWORD ResolveElement(HDEVINFO set, const SP_DEVINFO_DATA* data, DeviceElement*& 
     }
   }
   return ERROR_INVALID_PARAMETER;
+}
+
+Device* DeviceOf(const DeviceElement& element) {
+  // The device is looked for where it stood, and in the whole tree only when
+  // the tree has changed since (a device removed before it, or this one).
+  std::vector<Device>& devices = CurrentMachine().devices;
+  if (element.position < devices.size() && devices[element.position].instance_id == element.instanceId)
+    return &devices[element.position];
+  return DeviceByInstanceId(element.instanceId);
 }
 
 }  // namespace sim::internal
@@ -70,12 +88,13 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HW
   DeviceSet set;
   // The simulated devices register no device interfaces: such a list is empty.
   if (!(flags & DIGCF_DEVICEINTERFACE)) {
-    for (const Device& d : m.devices) {
+    for (size_t i = 0; i < m.devices.size(); ++i) {
+      const Device& d = m.devices[i];
       if ((flags & DIGCF_PRESENT) && !d.present) continue;
       const GUID cls = ClassGuidOf(d.setup_class);
       if (classGuid && !(flags & DIGCF_ALLCLASSES) && !SameGuid(cls, *classGuid)) continue;
       if (byEnumerator && !EqualsNoCase(EnumeratorOf(d.instance_id), enumerator)) continue;
-      set.elements.push_back(DeviceElement{++g_serial, d.instance_id, d.devnode, cls, std::nullopt});
+      set.elements.push_back(DeviceElement{++g_serial, d.instance_id, d.devnode, cls, std::nullopt, i});
     }
   }
   void* handle = NewHandleValue(HandleKind::DeviceList);
@@ -162,12 +181,12 @@ BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DE
     return FALSE;
   }
   Machine& m = CurrentMachine();
-  auto it = std::find_if(m.devices.begin(), m.devices.end(),
-                         [&](const Device& d) { return EqualsNoCase(d.instance_id, element->instanceId); });
-  if (it == m.devices.end()) {
+  Device* removed = DeviceOf(*element);
+  if (!removed) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return FALSE;
   }
+  const auto it = m.devices.begin() + (removed - m.devices.data());
   const std::string id = AnsiToUtf8(it->instance_id);
   const bool wasPresent = it->present;
   m.devices.erase(it);

@@ -97,7 +97,7 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA dev
     SetLastError(ERROR_INVALID_USER_BUFFER);
     return FALSE;
   }
-  const Device* d = DeviceByInstanceId(element->instanceId);
+  const Device* d = DeviceOf(*element);
   if (!d) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return FALSE;
@@ -140,7 +140,7 @@ BOOL WINAPI SetupDiSetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA dev
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  Device* d = DeviceByInstanceId(element->instanceId);
+  Device* d = DeviceOf(*element);
   if (!d) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return FALSE;

@@ -64,7 +64,7 @@ BOOL WINAPI SetupDiBuildDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA device, DW
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // class driver lists are not simulated
     return FALSE;
   }
-  const Device* d = DeviceByInstanceId(element->instanceId);
+  const Device* d = DeviceOf(*element);
   if (!d) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return FALSE;

@@ -79,18 +79,6 @@ Device ReadDevice(const json& d) {
   return device;
 }
 
-json WriteDevice(const Device& device) {
-  json d = {{"instance_id", device.instance_id},
-            {"hardware_ids", device.hardware_ids},
-            {"compatible_ids", device.compatible_ids},
-            {"present", device.present},
-            {"class", device.setup_class},
-            {"devnode", device.devnode}};
-  if (device.config_flags) d["config_flags"] = Hex32(*device.config_flags, 8);
-  if (device.driver) d["driver"] = {{"inf", device.driver->inf}, {"section", device.driver->section}};
-  return d;
-}
-
 Machine FromJson(const json& j, const fs::path& dir) {
   if (!j.is_object()) throw std::runtime_error("machine.json: not a JSON object");
   if (j.value("format", 0) != 1) throw std::runtime_error("machine.json: unknown format (expected 1)");
@@ -132,6 +120,7 @@ Machine FromJson(const json& j, const fs::path& dir) {
   return m;
 }
 
+// The machine without its devices: SaveMachine writes those itself.
 json ToJson(const Machine& m) {
   json j = m.extra;
   j["format"] = 1;
@@ -142,9 +131,7 @@ json ToJson(const Machine& m) {
   j["language"] = Hex32(m.language, 4);
   if (m.ansi_code_page) j["ansi_code_page"] = *m.ansi_code_page;
   j["architecture"] = m.architecture;
-  json devices = json::array();
-  for (const Device& d : m.devices) devices.push_back(WriteDevice(d));
-  j["devices"] = devices;
+  j["devices"] = json::array();
   j["next_devnode"] = m.next_devnode;
   json faults = json::array();
   for (const FaultRule& f : m.faults) {
@@ -180,6 +167,123 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
     throw std::runtime_error("cannot replace " + target.string());
   }
 }
+
+// The machine file is written after every change, and a machine has many
+// devices of which one change touches one or two. Each device's text is kept
+// with the device it was written from and used again while the device is
+// equal to it, so a save costs a comparison per device, not a serialization.
+struct WrittenDevice {
+  Device device;
+  std::string text;  // as the device stands in the "devices" list, indented
+};
+std::vector<WrittenDevice> g_written;  // in the order of the last save
+
+// A JSON string as json::dump writes it. Printable ASCII without quotes or
+// backslashes stands as it is; anything else goes through the library, which
+// escapes it, and refuses bytes that are not UTF-8.
+void AppendString(std::string& out, const std::string& text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
+  });
+  if (!plain) {
+    out += json(text).dump();
+    return;
+  }
+  out += '"';
+  out += text;
+  out += '"';
+}
+
+void AppendList(std::string& out, const std::vector<std::string>& items) {
+  if (items.empty()) {
+    out += "[]";
+    return;
+  }
+  out += "[\n";
+  for (size_t i = 0; i < items.size(); ++i) {
+    out += i ? ",\n        " : "        ";
+    AppendString(out, items[i]);
+  }
+  out += "\n      ]";
+}
+
+// A device as it stands in the "devices" list of json::dump(2): its members
+// in the library's (sorted) order, indented as the second level. Optional
+// properties that are missing have no member.
+std::string DeviceText(const Device& device) {
+  std::string out;
+  out.reserve(512);
+  out += "    {\n      \"class\": ";
+  AppendString(out, device.setup_class);
+  out += ",\n      \"compatible_ids\": ";
+  AppendList(out, device.compatible_ids);
+  if (device.config_flags) {
+    out += ",\n      \"config_flags\": ";
+    AppendString(out, Hex32(*device.config_flags, 8));
+  }
+  out += ",\n      \"devnode\": " + std::to_string(device.devnode);
+  if (device.driver) {
+    out += ",\n      \"driver\": {\n        \"inf\": ";
+    AppendString(out, device.driver->inf);
+    out += ",\n        \"section\": ";
+    AppendString(out, device.driver->section);
+    out += "\n      }";
+  }
+  out += ",\n      \"hardware_ids\": ";
+  AppendList(out, device.hardware_ids);
+  out += ",\n      \"instance_id\": ";
+  AppendString(out, device.instance_id);
+  out += device.present ? ",\n      \"present\": true\n    }" : ",\n      \"present\": false\n    }";
+  return out;
+}
+
+// The "devices" list as json::dump(2) writes it inside the machine object.
+// The kept texts are brought in line with the devices in place: an entry
+// stays while its device is equal to the one at its place, a device removed
+// since the last save drops its entry, and a changed or new device is
+// written afresh. Every entry is always a device with its own text, so a
+// device that cannot be written leaves nothing stale behind.
+std::string DevicesText(const std::vector<Device>& devices) {
+  size_t moved = 0;  // entries taken out or put in: a tree in a new order is written afresh
+  for (size_t i = 0; i < devices.size(); ++i) {
+    const Device& d = devices[i];
+    if (i < g_written.size() && g_written[i].device == d) continue;
+    if (moved > 16) {
+      g_written.resize(i);
+      moved = 0;
+    }
+    // Devices removed since, up to four in a row, are passed over.
+    size_t k = i + 1;
+    while (k < g_written.size() && k <= i + 4 && !(g_written[k].device == d)) ++k;
+    if (k < g_written.size() && k <= i + 4) {
+      g_written.erase(g_written.begin() + static_cast<std::ptrdiff_t>(i), g_written.begin() + static_cast<std::ptrdiff_t>(k));
+      moved += k - i;
+      continue;
+    }
+    WrittenDevice fresh{d, DeviceText(d)};
+    if (i < g_written.size() && g_written[i].device.instance_id == d.instance_id) {
+      g_written[i] = std::move(fresh);
+    } else {
+      g_written.insert(g_written.begin() + static_cast<std::ptrdiff_t>(i), std::move(fresh));
+      ++moved;
+    }
+  }
+  if (g_written.size() > devices.size()) g_written.resize(devices.size());
+  if (g_written.empty()) return "[]";
+  size_t size = 8;
+  for (const WrittenDevice& w : g_written) size += w.text.size() + 2;
+  std::string out;
+  out.reserve(size);
+  out += "[\n";
+  for (size_t i = 0; i < g_written.size(); ++i) {
+    if (i) out += ",\n";
+    out += g_written[i].text;
+  }
+  out += "\n  ]";
+  return out;
+}
+
+internal::MachineChangeHook g_changed([] { g_written.clear(); });
 
 void CollectBaseline(Machine& m) {
   m.baseline_files.clear();
@@ -270,7 +374,14 @@ Machine& CurrentMachine() {
 
 void SaveMachine() {
   Machine& m = CurrentMachine();
-  WriteAtomically(m.dir / "machine.json", ToJson(m).dump(2) + "\n");
+  std::string text = ToJson(m).dump(2) + "\n";
+  // Only the top level is indented by two: an unknown key's value cannot
+  // hold this line, and a string never holds a line break unescaped.
+  const std::string empty = "\n  \"devices\": []";
+  const size_t at = text.find(empty);
+  if (at == std::string::npos) throw std::runtime_error("machine.json: the device list cannot be placed");
+  text.replace(at + empty.size() - 2, 2, DevicesText(m.devices));
+  WriteAtomically(m.dir / "machine.json", text);
 }
 
 }  // namespace sim

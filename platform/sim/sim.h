@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 struct DriverRecord {
   std::string inf;      // file name in the Windows INF directory, e.g. "oem3.inf"
   std::string section;  // install section the driver was installed from
+  bool operator==(const DriverRecord&) const = default;
 };
 
 struct Device {
@@ -39,6 +40,7 @@ struct Device {
   std::string setup_class;
   std::optional<DriverRecord> driver;
   DWORD devnode = 0;
+  bool operator==(const Device&) const = default;  // every field: the machine file's writer relies on it
 };
 
 struct FaultRule {

@@ -157,7 +157,15 @@ LPSTR WINAPI CharUpperA(LPSTR text) {
     const std::string one(1, static_cast<char>(value & 0xFF));
     return reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<unsigned char>(sim::UpperAnsi(one)[0])));
   }
-  const std::string upper = sim::UpperAnsi(text);
-  std::memcpy(text, upper.data(), upper.size());
+  // In place, as the program calls it for every id it compares.
+  const UINT cp = sim::CurrentMachine().CodePage();
+  for (char* p = text; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (sim::internal::LeadByte(cp, c) && p[1]) {
+      ++p;  // a double-byte character is left as it is
+      continue;
+    }
+    *p = static_cast<char>(cp == 936 ? (c >= 'a' && c <= 'z' ? c - 0x20 : c) : sim::Upper1252(c));
+  }
   return text;
 }
