@@ -175,6 +175,7 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
   // crash could leave an empty machine.json behind.
   ::fsync(fd);
   ::close(fd);
+  internal::KillPoint();
   if (::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
     throw std::runtime_error("cannot replace " + target.string());
