@@ -55,39 +55,74 @@ std::vector<std::string> ReadStrings(const json& value, const char* what) {
   return out;
 }
 
-// The file holds UTF-8; the simulation works in ANSI bytes like the programs it runs.
 std::string FromFile(const json& value, const char* what) {
   if (!value.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a text");
   return value.get<std::string>();
 }
 
-Device ReadDevice(const json& d) {
+// The file holds UTF-8; the simulation works in ANSI bytes of the machine's
+// code page, like the programs it runs, and texts from INF files (a driver's
+// install section) may hold any bytes. A text that does not come back the
+// same through UTF-8 (bytes the code page does not define) is written as its
+// bytes in hex, so that every text is saved exactly as the machine holds it.
+json TextToFile(const std::string& ansi, UINT codePage) {
+  const std::string utf8 = AnsiToUtf8(ansi, codePage);
+  if (Utf8ToAnsi(utf8, codePage) == ansi) return utf8;
+  return json{{"ansi_hex", HexBytes(ansi)}};
+}
+
+std::string TextFromFile(const json& value, const char* what, UINT codePage) {
+  if (value.is_object() && value.contains("ansi_hex") && value["ansi_hex"].is_string()) {
+    const std::string hex = value["ansi_hex"].get<std::string>();
+    const std::string bytes = BytesFromHex(hex);
+    if (bytes.size() * 2 != hex.size()) throw std::runtime_error(std::string("machine.json: ") + what + " is not hex");
+    return bytes;
+  }
+  return Utf8ToAnsi(FromFile(value, what), codePage);
+}
+
+std::vector<std::string> TextsFromFile(const json& value, const char* what, UINT codePage) {
+  if (!value.is_array()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a list");
+  std::vector<std::string> out;
+  for (const json& item : value) out.push_back(TextFromFile(item, what, codePage));
+  return out;
+}
+
+json TextsToFile(const std::vector<std::string>& texts, UINT codePage) {
+  json out = json::array();
+  for (const std::string& t : texts) out.push_back(TextToFile(t, codePage));
+  return out;
+}
+
+Device ReadDevice(const json& d, UINT cp) {
   if (!d.is_object()) throw std::runtime_error("machine.json: a device is not an object");
   Device device;
-  device.instance_id = FromFile(d.at("instance_id"), "instance_id");
-  if (d.contains("hardware_ids")) device.hardware_ids = ReadStrings(d["hardware_ids"], "hardware_ids");
-  if (d.contains("compatible_ids")) device.compatible_ids = ReadStrings(d["compatible_ids"], "compatible_ids");
+  device.instance_id = TextFromFile(d.at("instance_id"), "instance_id", cp);
+  if (d.contains("hardware_ids")) device.hardware_ids = TextsFromFile(d["hardware_ids"], "hardware_ids", cp);
+  if (d.contains("compatible_ids")) device.compatible_ids = TextsFromFile(d["compatible_ids"], "compatible_ids", cp);
   device.present = d.value("present", true);
   if (d.contains("config_flags") && !d["config_flags"].is_null())
     device.config_flags = ReadNumber(d["config_flags"], "config_flags");
-  device.setup_class = d.value("class", std::string());
+  if (d.contains("class")) device.setup_class = TextFromFile(d["class"], "class", cp);
   if (d.contains("driver") && !d["driver"].is_null()) {
     const json& drv = d["driver"];
-    device.driver = DriverRecord{FromFile(drv.at("inf"), "driver.inf"), drv.value("section", std::string())};
+    device.driver = DriverRecord{TextFromFile(drv.at("inf"), "driver.inf", cp),
+                                 drv.contains("section") ? TextFromFile(drv["section"], "driver.section", cp) : ""};
   }
   device.devnode = ReadNumber(d.at("devnode"), "devnode");
   return device;
 }
 
-json WriteDevice(const Device& device) {
-  json d = {{"instance_id", device.instance_id},
-            {"hardware_ids", device.hardware_ids},
-            {"compatible_ids", device.compatible_ids},
+json WriteDevice(const Device& device, UINT cp) {
+  json d = {{"instance_id", TextToFile(device.instance_id, cp)},
+            {"hardware_ids", TextsToFile(device.hardware_ids, cp)},
+            {"compatible_ids", TextsToFile(device.compatible_ids, cp)},
             {"present", device.present},
-            {"class", device.setup_class},
+            {"class", TextToFile(device.setup_class, cp)},
             {"devnode", device.devnode}};
   if (device.config_flags) d["config_flags"] = Hex32(*device.config_flags, 8);
-  if (device.driver) d["driver"] = {{"inf", device.driver->inf}, {"section", device.driver->section}};
+  if (device.driver)
+    d["driver"] = {{"inf", TextToFile(device.driver->inf, cp)}, {"section", TextToFile(device.driver->section, cp)}};
   return d;
 }
 
@@ -97,18 +132,21 @@ Machine FromJson(const json& j, const fs::path& dir) {
   Machine m;
   m.dir = dir;
   if (j.contains("version")) m.version = ReadNumber(j["version"], "version");
-  if (j.contains("windows_directory")) m.windows_directory = FromFile(j["windows_directory"], "windows_directory");
-  if (j.contains("system_directory")) m.system_directory = FromFile(j["system_directory"], "system_directory");
-  m.windows_directory_fails = j.value("windows_directory_fails", false);
+  // The code page first: the texts are read in it.
   if (j.contains("language")) m.language = static_cast<LANGID>(ReadNumber(j["language"], "language"));
   if (j.contains("ansi_code_page") && !j["ansi_code_page"].is_null())
     m.ansi_code_page = ReadNumber(j["ansi_code_page"], "ansi_code_page");
+  const UINT cp = m.CodePage();
+  if (j.contains("windows_directory"))
+    m.windows_directory = TextFromFile(j["windows_directory"], "windows_directory", cp);
+  if (j.contains("system_directory")) m.system_directory = TextFromFile(j["system_directory"], "system_directory", cp);
+  m.windows_directory_fails = j.value("windows_directory_fails", false);
   m.architecture = j.value("architecture", std::string("amd64"));
   if (m.architecture != "amd64" && m.architecture != "x86")
     throw std::runtime_error("machine.json: architecture must be amd64 or x86");
   if (j.contains("devices")) {
     if (!j["devices"].is_array()) throw std::runtime_error("machine.json: devices is not a list");
-    for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d));
+    for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d, cp));
   }
   if (j.contains("next_devnode")) m.next_devnode = ReadNumber(j["next_devnode"], "next_devnode");
   for (const Device& d : m.devices)
@@ -136,14 +174,15 @@ json ToJson(const Machine& m) {
   json j = m.extra;
   j["format"] = 1;
   j["version"] = Hex32(m.version, 8);
-  j["windows_directory"] = m.windows_directory;
-  j["system_directory"] = m.system_directory;
+  const UINT cp = m.CodePage();
+  j["windows_directory"] = TextToFile(m.windows_directory, cp);
+  j["system_directory"] = TextToFile(m.system_directory, cp);
   j["windows_directory_fails"] = m.windows_directory_fails;
   j["language"] = Hex32(m.language, 4);
   if (m.ansi_code_page) j["ansi_code_page"] = *m.ansi_code_page;
   j["architecture"] = m.architecture;
   json devices = json::array();
-  for (const Device& d : m.devices) devices.push_back(WriteDevice(d));
+  for (const Device& d : m.devices) devices.push_back(WriteDevice(d, cp));
   j["devices"] = devices;
   j["next_devnode"] = m.next_devnode;
   json faults = json::array();
