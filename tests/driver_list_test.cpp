@@ -114,6 +114,9 @@ struct DecorationCase {
   const char* architecture;
   const char* expected;
 };
+// Named, so that gtest does not print the bytes of the record (its padding
+// among them, which memcheck reports as uninitialised).
+void PrintTo(const DecorationCase& c, std::ostream* os) { *os << c.what; }
 
 class ModelsDecorations : public test::SimTest, public ::testing::WithParamInterface<DecorationCase> {};
 

@@ -14,6 +14,9 @@ struct SectionCase {
   const char* sections;  // section headers of the INF
   const char* expected;
 };
+// Named, so that gtest does not print the bytes of the record (its padding
+// among them, which memcheck reports as uninitialised).
+void PrintTo(const SectionCase& c, std::ostream* os) { *os << c.what; }
 
 class ActualSection : public test::SimTest, public ::testing::WithParamInterface<SectionCase> {};
 

@@ -222,14 +222,14 @@ TEST_F(KeptDevices, TheMachineFileFollowsEveryChange) {
   sim::SaveMachine();
   expectSaved("three devices removed at once");
 
-  // A device that cannot be written fails the save and leaves the last file.
-  const std::string before = test::ReadFile(machineDir_ / "machine.json");
-  m.devices.back().setup_class = "\xFF";  // not UTF-8
-  EXPECT_ANY_THROW(sim::SaveMachine());
-  EXPECT_EQ(test::ReadFile(machineDir_ / "machine.json"), before);
-  m.devices.back().setup_class = "System";
+  // Bytes the code page does not define are written in hex, in every place a
+  // text can stand.
+  m.devices.back().setup_class = "\x81";
+  m.devices.back().hardware_ids = {"ROOT\\F00D", "ROOT\\F00D_\x81"};
+  m.devices.back().driver = sim::DriverRecord{"oem\x81.inf", "Install\x81"};
   sim::SaveMachine();
-  expectSaved("a failed save");
+  expectSaved("texts the code page does not define");
+  EXPECT_NE(test::ReadFile(machineDir_ / "machine.json").find("\"ansi_hex\": \"524f4f545c463030445f81\""), std::string::npos);
 }
 
 }  // namespace

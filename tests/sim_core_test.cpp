@@ -246,6 +246,44 @@ TEST_F(SimCore, TheMachineFileKeepsEverythingAndLoadsAgain) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << "left behind: " << entry.path();
 }
 
+// Texts of the machine are ANSI bytes, some of them from INF files (the
+// install section of an installed driver): the file keeps each byte for byte,
+// as readable UTF-8 where the code page defines the bytes.
+TEST_F(SimCore, TheMachineFileKeepsAnsiTextsByteForByte) {
+  struct Text {
+    LANGID language;
+    std::string ansi;
+    std::string inFile;  // how the file shows it; "" for the bytes in hex
+  };
+  const Text texts[] = {
+      {0x0804, test::Gbk("驱动安装"), "驱动安装"},
+      {0x0409, "Ger\xE4t", "Gerät"},
+      {0x0409, "A\x81" "B", ""},        // 0x81 is no character of code page 1252
+      {0x0804, "Install\x81", ""},  // a lead byte without its second byte
+  };
+  for (const Text& t : texts) {
+    SCOPED_TRACE(t.inFile.empty() ? "hex" : t.inFile);
+    sim::Machine& m = sim::CurrentMachine();
+    m.language = t.language;
+    m.devices.clear();
+    sim::Device d;
+    d.instance_id = "ROOT\\SAMPLE\\0000";
+    d.hardware_ids = {"ROOT\\" + t.ansi};
+    d.driver = sim::DriverRecord{"oem1.inf", t.ansi + ".NT"};
+    d.devnode = 7;
+    m.devices.push_back(d);
+    ASSERT_NO_THROW(sim::SaveMachine());
+
+    const sim::Machine loaded = sim::LoadMachineFile(machineDir_);
+    ASSERT_EQ(loaded.devices.size(), 1u);
+    EXPECT_EQ(loaded.devices[0].hardware_ids, d.hardware_ids);
+    EXPECT_EQ(loaded.devices[0].driver->section, d.driver->section);
+    const std::string file = test::ReadFile(machineDir_ / "machine.json");
+    if (!t.inFile.empty()) EXPECT_NE(file.find(t.inFile + ".NT"), std::string::npos) << file;
+    else EXPECT_NE(file.find("ansi_hex"), std::string::npos) << file;
+  }
+}
+
 TEST_F(SimCore, ABrokenMachineFileIsReportedInOneLine) {
   std::ofstream(machineDir_ / "machine.json") << "{\"format\": 1, \"version\": \"0xZZ\"}";
   try {

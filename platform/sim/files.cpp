@@ -241,6 +241,7 @@ BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfE
   if (!ec) {
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
+    sim::internal::KillPoint();
     fs::rename(temp, to.host, ec);
   }
   if (ec) {

@@ -55,25 +55,53 @@ std::vector<std::string> ReadStrings(const json& value, const char* what) {
   return out;
 }
 
-// The file holds UTF-8; the simulation works in ANSI bytes like the programs it runs.
 std::string FromFile(const json& value, const char* what) {
   if (!value.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a text");
   return value.get<std::string>();
 }
 
-Device ReadDevice(const json& d) {
+// The file holds UTF-8; the simulation works in ANSI bytes of the machine's
+// code page, like the programs it runs, and texts from INF files (a driver's
+// install section) may hold any bytes. A text that does not come back the
+// same through UTF-8 (bytes the code page does not define) is written as its
+// bytes in hex, so that every text is saved exactly as the machine holds it.
+json TextToFile(const std::string& ansi, UINT codePage) {
+  const std::string utf8 = AnsiToUtf8(ansi, codePage);
+  if (Utf8ToAnsi(utf8, codePage) == ansi) return utf8;
+  return json{{"ansi_hex", HexBytes(ansi)}};
+}
+
+std::string TextFromFile(const json& value, const char* what, UINT codePage) {
+  if (value.is_object() && value.contains("ansi_hex") && value["ansi_hex"].is_string()) {
+    const std::string hex = value["ansi_hex"].get<std::string>();
+    const std::string bytes = BytesFromHex(hex);
+    if (bytes.size() * 2 != hex.size()) throw std::runtime_error(std::string("machine.json: ") + what + " is not hex");
+    return bytes;
+  }
+  return Utf8ToAnsi(FromFile(value, what), codePage);
+}
+
+std::vector<std::string> TextsFromFile(const json& value, const char* what, UINT codePage) {
+  if (!value.is_array()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a list");
+  std::vector<std::string> out;
+  for (const json& item : value) out.push_back(TextFromFile(item, what, codePage));
+  return out;
+}
+
+Device ReadDevice(const json& d, UINT cp) {
   if (!d.is_object()) throw std::runtime_error("machine.json: a device is not an object");
   Device device;
-  device.instance_id = FromFile(d.at("instance_id"), "instance_id");
-  if (d.contains("hardware_ids")) device.hardware_ids = ReadStrings(d["hardware_ids"], "hardware_ids");
-  if (d.contains("compatible_ids")) device.compatible_ids = ReadStrings(d["compatible_ids"], "compatible_ids");
+  device.instance_id = TextFromFile(d.at("instance_id"), "instance_id", cp);
+  if (d.contains("hardware_ids")) device.hardware_ids = TextsFromFile(d["hardware_ids"], "hardware_ids", cp);
+  if (d.contains("compatible_ids")) device.compatible_ids = TextsFromFile(d["compatible_ids"], "compatible_ids", cp);
   device.present = d.value("present", true);
   if (d.contains("config_flags") && !d["config_flags"].is_null())
     device.config_flags = ReadNumber(d["config_flags"], "config_flags");
-  device.setup_class = d.value("class", std::string());
+  if (d.contains("class")) device.setup_class = TextFromFile(d["class"], "class", cp);
   if (d.contains("driver") && !d["driver"].is_null()) {
     const json& drv = d["driver"];
-    device.driver = DriverRecord{FromFile(drv.at("inf"), "driver.inf"), drv.value("section", std::string())};
+    device.driver = DriverRecord{TextFromFile(drv.at("inf"), "driver.inf", cp),
+                                 drv.contains("section") ? TextFromFile(drv["section"], "driver.section", cp) : ""};
   }
   device.devnode = ReadNumber(d.at("devnode"), "devnode");
   return device;
@@ -85,18 +113,21 @@ Machine FromJson(const json& j, const fs::path& dir) {
   Machine m;
   m.dir = dir;
   if (j.contains("version")) m.version = ReadNumber(j["version"], "version");
-  if (j.contains("windows_directory")) m.windows_directory = FromFile(j["windows_directory"], "windows_directory");
-  if (j.contains("system_directory")) m.system_directory = FromFile(j["system_directory"], "system_directory");
-  m.windows_directory_fails = j.value("windows_directory_fails", false);
+  // The code page first: the texts are read in it.
   if (j.contains("language")) m.language = static_cast<LANGID>(ReadNumber(j["language"], "language"));
   if (j.contains("ansi_code_page") && !j["ansi_code_page"].is_null())
     m.ansi_code_page = ReadNumber(j["ansi_code_page"], "ansi_code_page");
+  const UINT cp = m.CodePage();
+  if (j.contains("windows_directory"))
+    m.windows_directory = TextFromFile(j["windows_directory"], "windows_directory", cp);
+  if (j.contains("system_directory")) m.system_directory = TextFromFile(j["system_directory"], "system_directory", cp);
+  m.windows_directory_fails = j.value("windows_directory_fails", false);
   m.architecture = j.value("architecture", std::string("amd64"));
   if (m.architecture != "amd64" && m.architecture != "x86")
     throw std::runtime_error("machine.json: architecture must be amd64 or x86");
   if (j.contains("devices")) {
     if (!j["devices"].is_array()) throw std::runtime_error("machine.json: devices is not a list");
-    for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d));
+    for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d, cp));
   }
   if (j.contains("next_devnode")) m.next_devnode = ReadNumber(j["next_devnode"], "next_devnode");
   for (const Device& d : m.devices)
@@ -125,8 +156,9 @@ json ToJson(const Machine& m) {
   json j = m.extra;
   j["format"] = 1;
   j["version"] = Hex32(m.version, 8);
-  j["windows_directory"] = m.windows_directory;
-  j["system_directory"] = m.system_directory;
+  const UINT cp = m.CodePage();
+  j["windows_directory"] = TextToFile(m.windows_directory, cp);
+  j["system_directory"] = TextToFile(m.system_directory, cp);
   j["windows_directory_fails"] = m.windows_directory_fails;
   j["language"] = Hex32(m.language, 4);
   if (m.ansi_code_page) j["ansi_code_page"] = *m.ansi_code_page;
@@ -162,6 +194,7 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
   // crash could leave an empty machine.json behind.
   ::fsync(fd);
   ::close(fd);
+  internal::KillPoint();
   if (::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
     throw std::runtime_error("cannot replace " + target.string());
@@ -177,24 +210,31 @@ struct WrittenDevice {
   std::string text;  // as the device stands in the "devices" list, indented
 };
 std::vector<WrittenDevice> g_written;  // in the order of the last save
+UINT g_written_cp = 0;
 
-// A JSON string as json::dump writes it. Printable ASCII without quotes or
-// backslashes stands as it is; anything else goes through the library, which
-// escapes it, and refuses bytes that are not UTF-8.
-void AppendString(std::string& out, const std::string& text) {
+// A machine text as json::dump(2) writes TextToFile's value for it, with its
+// member or list item starting at `indent`. Printable ASCII without quotes or
+// backslashes stands as it is; anything else goes through the library.
+void AppendString(std::string& out, const std::string& text, UINT cp, size_t indent) {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
     return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
   });
-  if (!plain) {
-    out += json(text).dump();
+  if (plain) {
+    out += '"';
+    out += text;
+    out += '"';
     return;
   }
-  out += '"';
-  out += text;
-  out += '"';
+  const json value = TextToFile(text, cp);
+  if (value.is_string()) {
+    out += value.dump();
+    return;
+  }
+  out += "{\n" + std::string(indent + 2, ' ') + "\"ansi_hex\": " + value["ansi_hex"].dump() + "\n" +
+         std::string(indent, ' ') + "}";
 }
 
-void AppendList(std::string& out, const std::vector<std::string>& items) {
+void AppendList(std::string& out, const std::vector<std::string>& items, UINT cp) {
   if (items.empty()) {
     out += "[]";
     return;
@@ -202,7 +242,7 @@ void AppendList(std::string& out, const std::vector<std::string>& items) {
   out += "[\n";
   for (size_t i = 0; i < items.size(); ++i) {
     out += i ? ",\n        " : "        ";
-    AppendString(out, items[i]);
+    AppendString(out, items[i], cp, 8);
   }
   out += "\n      ]";
 }
@@ -210,29 +250,29 @@ void AppendList(std::string& out, const std::vector<std::string>& items) {
 // A device as it stands in the "devices" list of json::dump(2): its members
 // in the library's (sorted) order, indented as the second level. Optional
 // properties that are missing have no member.
-std::string DeviceText(const Device& device) {
+std::string DeviceText(const Device& device, UINT cp) {
   std::string out;
   out.reserve(512);
   out += "    {\n      \"class\": ";
-  AppendString(out, device.setup_class);
+  AppendString(out, device.setup_class, cp, 6);
   out += ",\n      \"compatible_ids\": ";
-  AppendList(out, device.compatible_ids);
+  AppendList(out, device.compatible_ids, cp);
   if (device.config_flags) {
     out += ",\n      \"config_flags\": ";
-    AppendString(out, Hex32(*device.config_flags, 8));
+    AppendString(out, Hex32(*device.config_flags, 8), cp, 6);
   }
   out += ",\n      \"devnode\": " + std::to_string(device.devnode);
   if (device.driver) {
     out += ",\n      \"driver\": {\n        \"inf\": ";
-    AppendString(out, device.driver->inf);
+    AppendString(out, device.driver->inf, cp, 8);
     out += ",\n        \"section\": ";
-    AppendString(out, device.driver->section);
+    AppendString(out, device.driver->section, cp, 8);
     out += "\n      }";
   }
   out += ",\n      \"hardware_ids\": ";
-  AppendList(out, device.hardware_ids);
+  AppendList(out, device.hardware_ids, cp);
   out += ",\n      \"instance_id\": ";
-  AppendString(out, device.instance_id);
+  AppendString(out, device.instance_id, cp, 6);
   out += device.present ? ",\n      \"present\": true\n    }" : ",\n      \"present\": false\n    }";
   return out;
 }
@@ -243,7 +283,10 @@ std::string DeviceText(const Device& device) {
 // since the last save drops its entry, and a changed or new device is
 // written afresh. Every entry is always a device with its own text, so a
 // device that cannot be written leaves nothing stale behind.
-std::string DevicesText(const std::vector<Device>& devices) {
+std::string DevicesText(const std::vector<Device>& devices, UINT cp) {
+  // The kept texts are in the code page they were written in.
+  if (cp != g_written_cp) g_written.clear();
+  g_written_cp = cp;
   size_t moved = 0;  // entries taken out or put in: a tree in a new order is written afresh
   for (size_t i = 0; i < devices.size(); ++i) {
     const Device& d = devices[i];
@@ -260,7 +303,7 @@ std::string DevicesText(const std::vector<Device>& devices) {
       moved += k - i;
       continue;
     }
-    WrittenDevice fresh{d, DeviceText(d)};
+    WrittenDevice fresh{d, DeviceText(d, cp)};
     if (i < g_written.size() && g_written[i].device.instance_id == d.instance_id) {
       g_written[i] = std::move(fresh);
     } else {
@@ -380,7 +423,7 @@ void SaveMachine() {
   const std::string empty = "\n  \"devices\": []";
   const size_t at = text.find(empty);
   if (at == std::string::npos) throw std::runtime_error("machine.json: the device list cannot be placed");
-  text.replace(at + empty.size() - 2, 2, DevicesText(m.devices));
+  text.replace(at + empty.size() - 2, 2, DevicesText(m.devices, m.CodePage()));
   WriteAtomically(m.dir / "machine.json", text);
 }
 

@@ -159,6 +159,10 @@ fs::path HostPathOf(std::string_view windowsPath);
 
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);  // characters the code page lacks become '?'
+// The same in a code page named rather than the current machine's (a machine
+// file is read and written in its own).
+std::string AnsiToUtf8(std::string_view ansi, UINT codePage);
+std::string Utf8ToAnsi(std::string_view utf8, UINT codePage);
 std::string Utf16LeToAnsi(std::string_view utf16);
 bool IsDbcsLeadByte(unsigned char byte);
 // Case-insensitive comparison of ANSI texts, as the platform compares names.

@@ -16,6 +16,11 @@ struct MachineChangeHook {
 };
 void MachineChanged();
 
+// A point where the simulation has just changed the machine, or is about to
+// replace a file with new bytes already written: with SETUP_SIM_KILL_AT=N the
+// process kills itself (SIGKILL) at the N-th such point.
+void KillPoint();
+
 // The last-error code of the (single) thread.
 void SetError(DWORD error);
 

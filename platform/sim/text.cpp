@@ -74,9 +74,11 @@ size_t Utf16Unit(const char* p, size_t left) {
   }
   return 2;
 }
-size_t AnsiUnit(const char* p, size_t left) {
-  return left >= 2 && IsDbcsLeadByte(static_cast<unsigned char>(*p)) ? 2 : 1;
+// One character of code page 936 (a lead byte and the byte after it) or of 1252.
+size_t Ansi936Unit(const char* p, size_t left) {
+  return left >= 2 && static_cast<unsigned char>(*p) >= 0x81 && static_cast<unsigned char>(*p) <= 0xFE ? 2 : 1;
 }
+size_t Ansi1252Unit(const char*, size_t) { return 1; }
 
 unsigned char Upper1252(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
@@ -114,12 +116,15 @@ bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
 
 bool IsDbcsLeadByte(unsigned char byte) { return internal::LeadByte(CurrentMachine().CodePage(), byte); }
 
-std::string AnsiToUtf8(std::string_view ansi) {
-  return Convert(ansi, "UTF-8", IconvName(CurrentMachine().CodePage()), AnsiUnit);
+std::string AnsiToUtf8(std::string_view ansi) { return AnsiToUtf8(ansi, CurrentMachine().CodePage()); }
+std::string Utf8ToAnsi(std::string_view utf8) { return Utf8ToAnsi(utf8, CurrentMachine().CodePage()); }
+
+std::string AnsiToUtf8(std::string_view ansi, UINT codePage) {
+  return Convert(ansi, "UTF-8", IconvName(codePage), codePage == 936 ? Ansi936Unit : Ansi1252Unit);
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
-  return Convert(utf8, IconvName(CurrentMachine().CodePage()), "UTF-8", Utf8Unit);
+std::string Utf8ToAnsi(std::string_view utf8, UINT codePage) {
+  return Convert(utf8, IconvName(codePage), "UTF-8", Utf8Unit);
 }
 
 std::string Utf16LeToAnsi(std::string_view utf16) {

@@ -46,6 +46,7 @@ void Record(nlohmann::json entry) {
     else std::fprintf(stderr, "[sim] %s\n", entry["summary"].get<std::string>().c_str());
   }
   g_entries.push_back(std::move(entry));
+  internal::KillPoint();
 }
 
 void SetEchoSink(EchoSink sink) { g_echoSink = sink; }

@@ -76,7 +76,8 @@ ProcessRun RunProcess(const ProcessLaunch& launch) {
   } else if (WIFEXITED(status)) {
     run.exit = WEXITSTATUS(status);
   } else {
-    run.timedOut = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM;
+    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    run.timedOut = run.signal == SIGALRM;
   }
   run.out = ReadAll(out);
   run.err += ReadAll(err);

@@ -26,6 +26,7 @@ struct ProcessLaunch {
 struct ProcessRun {
   int exit = -1;  // -1 when it did not exit by itself
   bool timedOut = false;
+  int signal = 0;  // the signal that ended it, when one did
   std::string out;
   std::string err;
 };

@@ -1,0 +1,285 @@
+// A whole install and then uninstall of an arbitrary INF, each as its own
+// process would run it, on a new machine for every input: silently, and
+// from the main dialog with the option to delete the driver files checked.
+// Every handle is released once, both actions end with one of their result
+// codes, the machine file still loads and holds every change, and no file changes but the package's
+// own: the files its INF names as destinations (as the platform's file
+// queues and driver installs act on them), its staged copy in the Windows INF
+// directory, and on the 9x family the INF copy and the driver index. The
+// uninstall changes nothing but deletions: the staged copy (a file of the INF
+// directory with the package INF's bytes, and its PNF), and with the option
+// checked files the INF names inside the Windows or system directory.
+#include "fuzz/fuzz_support.h"
+#include "inf/inf.h"
+#include "install/install.h"
+#include "res/resource.h"
+
+#include <cstring>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Scenario {
+  PluggedInAfterInstall,  // NT: the package is staged, then its device is plugged in
+  PresentBeforeInstall,   // NT: the driver of a present device is updated
+  NoDevice,               // NT: staged, and the uninstall finds nothing to remove
+  Legacy,                 // 9x: a present device whose install failed
+};
+
+struct Machines {
+  fuzz::Setup setup;
+  fs::path nt, legacy, run;
+};
+
+const Machines& Prepare() {
+  static const Machines machines = [] {
+    Machines m;
+    m.setup = fuzz::Once();
+    m.nt = m.setup.root / "template-nt";
+    m.legacy = m.setup.root / "template-9x";
+    m.run = m.setup.root / "run";
+    sim::CreateMachine(m.nt);
+    sim::NewMachineOptions legacy;
+    legacy.version = 0xC0000A04;  // Windows 98
+    sim::CreateMachine(m.legacy, legacy);
+    return m;
+  }();
+  return machines;
+}
+
+// The package beside the INF: a file for every word of the INF that looks
+// like a file name, so that its copy sections find their sources.
+void WritePackage(const fs::path& package, const std::string& inf) {
+  // Emptied rather than made anew: it is the current directory.
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(package)) fs::remove_all(entry.path(), ec);
+  fuzz::WriteFile(package / "fuzz.inf", inf);
+  std::set<std::string> names;
+  std::string word;
+  auto take = [&] {
+    const size_t dot = word.rfind('.');
+    if (word.size() >= 3 && word.size() <= 40 && dot != std::string::npos && dot > 0 && dot + 1 < word.size() &&
+        word.size() - dot <= 4 && !sim::EqualsNoCase(word, "fuzz.inf") && names.size() < 32)
+      names.insert(word);
+    word.clear();
+  };
+  for (char c : inf) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.') word += c;
+    else take();
+  }
+  take();
+  for (const std::string& name : names)
+    if (!fs::exists(package / name)) fuzz::WriteFile(package / name, "package file " + name);
+}
+
+// A hardware id a device could report: printable, no blank, no comma.
+bool DeviceCouldReport(const char* id) {
+  if (!*id) return false;
+  for (const char* p = id; *p; ++p)
+    if (*p <= ' ' || *p > '~' || *p == ',') return false;
+  return true;
+}
+
+void AddPackageDevice(DWORD flags) {
+  if (!DeviceCouldReport(AppState.HardwareIdList)) return;
+  sim::Device device;
+  device.hardware_ids = {AppState.HardwareIdList};
+  device.config_flags = flags;
+  sim::AddDevice(device);
+}
+
+// What a process of the program starts with, as the entry leaves it.
+void StartProcess(const fs::path& package, bool legacy, bool dialog) {
+  AppState = ProgramState{};
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", sim::WindowsPathOf(package / "fuzz.inf").c_str());
+  if (legacy) {
+    std::snprintf(AppState.InfCopyPath, sizeof AppState.InfCopyPath, "%s\\inf\\fuzz.inf", sim::WindowsDirectory().c_str());
+    std::snprintf(AppState.DriverIndexPath, sizeof AppState.DriverIndexPath, "%s\\inf\\drvidx.bin",
+                  sim::WindowsDirectory().c_str());
+  }
+  if (dialog) {
+    AppState.MainWindow = sim::NewTestDialog(129);
+    CheckDlgButton(AppState.MainWindow, IDC_DELETE_FILES, BST_CHECKED);
+  }
+}
+
+// The machine is saved after every change: the file holds the devices the
+// process sees.
+std::string DevicesText(const std::vector<sim::Device>& devices) {
+  std::string out;
+  for (const sim::Device& d : devices) {
+    out += d.instance_id + (d.present ? " present" : " absent");
+    for (const std::string& id : d.hardware_ids) out += " hw:" + id;
+    for (const std::string& id : d.compatible_ids) out += " compat:" + id;
+    if (d.config_flags) out += " flags:" + std::to_string(*d.config_flags);
+    if (d.driver) out += " driver:" + d.driver->inf + "/" + d.driver->section;
+    out += "\n";
+  }
+  return out;
+}
+
+void CheckSaved(const fs::path& dir, const char* after) {
+  std::string saved;
+  try {
+    saved = DevicesText(sim::LoadMachineFile(dir).devices);
+  } catch (const std::exception& e) {
+    fuzz::Fail(std::string("the machine file does not load after the ") + after + ": " + e.what());
+  }
+  const std::string held = DevicesText(sim::CurrentMachine().devices);
+  if (saved != held) fuzz::Fail(std::string("the machine file lost changes of the ") + after + ":\n" + saved + "held:\n" + held);
+}
+
+void CheckLedger(const char* after) {
+  sim::LedgerCheckLeaks();
+  if (!sim::LedgerViolations().empty())
+    fuzz::Fail(std::string("handle ledger after the ") + after + ": " + sim::LedgerViolations().front());
+}
+
+// The files the platform changed for the package: what its file queues and
+// driver installs copied, renamed and deleted, and what staging wrote.
+void AddPlatformTargets(std::set<std::string>& targets) {
+  for (const auto& e : sim::Transcript()) {
+    const std::string event = e.value("event", std::string());
+    for (const char* field : {"to", "from", "path", "staged", "pnf"})
+      if ((event == "file_copy" || event == "file_rename" || event == "file_delete" || event == "inf_staged") &&
+          e.contains(field))
+        targets.insert(fuzz::HostKey(e[field].get<std::string>()));
+  }
+}
+
+int CallsOf(const char* name) {
+  const auto it = sim::CallCounts().find(name);
+  return it == sim::CallCounts().end() ? 0 : it->second;
+}
+
+fuzz::Manifest Snapshot(const fs::path& machine, const fs::path& package) {
+  fuzz::Manifest manifest;
+  fuzz::AddToManifest(manifest, machine / "drive_c");
+  fuzz::AddToManifest(manifest, package);
+  return manifest;
+}
+
+// The Windows INF directory's files, by Linux path in capitals.
+bool InInfDirectory(const std::string& hostPath) {
+  const std::string dir = sim::UpperAnsi(sim::HostPathOf(sim::InfDirectory()).string()) + "/";
+  const std::string upper = sim::UpperAnsi(hostPath);
+  return upper.rfind(dir, 0) == 0 && upper.find('/', dir.size()) == std::string::npos;
+}
+
+std::string NameOf(const std::string& hostPath) { return fs::path(hostPath).filename().string(); }
+
+void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, bool dialog) {
+  const bool legacy = scenario == Scenario::Legacy;
+  fuzz::CopyMachine(legacy ? m.legacy : m.nt, m.run);
+  const fs::path& package = m.setup.package;
+  StartProcess(package, legacy, false);
+  ScanInfModels(AppState.InfPath);
+  if (scenario == Scenario::PresentBeforeInstall) AddPackageDevice(0);
+  if (scenario == Scenario::Legacy) AddPackageDevice(CONFIGFLAG_FAILEDINSTALL);
+  const fuzz::Manifest before = Snapshot(m.run, package);
+
+  // The install, as `setup /S` runs it (or INSTALL in the dialog).
+  sim::ResetProcessState();
+  StartProcess(package, legacy, dialog);
+  const int32_t installed = PerformAction(ActionInstall);
+  FUZZ_CHECK(installed == ResultPreinstalled || installed == ResultDone || installed == ResultFailed,
+             "the install ended with an unknown result");
+  CheckLedger("install");
+  CheckSaved(m.run, "install");
+  // The program's own file calls: only the 9x INF copy and driver index.
+  FUZZ_CHECK(CallsOf("CopyFileA") <= (legacy ? 1 : 0) && CallsOf("DeleteFileA") <= (legacy ? 1 : 0),
+             "the install copied or deleted a file itself");
+  std::set<std::string> targets;
+  AddPlatformTargets(targets);
+  if (scenario == Scenario::PluggedInAfterInstall) {
+    sim::ResetProcessState();
+    AddPackageDevice(0);
+    AddPlatformTargets(targets);
+  }
+  const fuzz::Manifest installedFiles = Snapshot(m.run, package);
+
+  // The uninstall, as a new process.
+  sim::ResetProcessState();
+  sim::OpenMachine(m.run);
+  StartProcess(package, legacy, dialog);
+  const int32_t removed = PerformAction(ActionUninstall);
+  FUZZ_CHECK(removed == ResultDone || removed == ResultFailed, "the uninstall ended with an unknown result");
+  CheckLedger("uninstall");
+  CheckSaved(m.run, "uninstall");
+  const fuzz::Manifest after = Snapshot(m.run, package);
+
+  // The uninstall only deletes, and only the package's files.
+  std::set<std::string> deletedByUninstall;
+  for (const auto& e : sim::TranscriptOf("file_delete")) deletedByUninstall.insert(fuzz::HostKey(e["path"].get<std::string>()));
+  const std::string windows = sim::WindowsDirectory(), system = sim::SystemDirectory();
+  const std::string packageInf = installedFiles.count((package / "fuzz.inf").string())
+                                     ? installedFiles.at((package / "fuzz.inf").string())
+                                     : std::string();
+  for (const auto& [path, bytes] : after)
+    if (!installedFiles.count(path) || installedFiles.at(path) != bytes) fuzz::Fail("the uninstall wrote " + path);
+  for (const auto& [path, bytes] : installedFiles) {
+    if (after.count(path)) continue;
+    if (!deletedByUninstall.count(sim::UpperAnsi(path))) fuzz::Fail("gone without a deletion: " + path);
+    // The staged copy: the INF directory's file with the package INF's bytes, or the PNF beside one.
+    const std::string infTwin = path.substr(0, path.size() - 3) + "inf";
+    bool staged = false;
+    if (InInfDirectory(path) && path.size() > 4) {
+      staged = bytes == packageInf;
+      for (const auto& [other, otherBytes] : installedFiles)
+        if (!staged && sim::EqualsNoCase(other, infTwin) && otherBytes == packageInf) staged = true;
+    }
+    if (staged && !packageInf.empty()) continue;
+    // The copied files: only with the option checked, inside the Windows or
+    // system directory, and named by the INF.
+    const std::string windowsPath = sim::WindowsPathOf(path);
+    if (!dialog) fuzz::Fail("a silent uninstall deleted " + windowsPath);
+    if (!fuzz::Inside(windowsPath, windows) && !fuzz::Inside(windowsPath, system))
+      fuzz::Fail("deleted outside the Windows and system directories: " + windowsPath);
+    if (sim::UpperAnsi(infText).find(sim::UpperAnsi(NameOf(path))) == std::string::npos)
+      fuzz::Fail("deleted a file the INF does not name: " + windowsPath);
+  }
+
+  static const bool verbose = std::getenv("FUZZ_VERBOSE") != nullptr;  // to see what an input does
+  if (verbose)
+    std::fprintf(stderr, "scenario %d%s: install %d, uninstall %d, %zu deleted by the uninstall\n",
+                 static_cast<int>(scenario), dialog ? " (dialog)" : "", installed, removed, deletedByUninstall.size());
+
+  // Over both runs: every change is the package's.
+  std::set<std::string> changed;
+  for (const auto& [path, bytes] : before)
+    if (!after.count(path) || after.at(path) != bytes) changed.insert(path);
+  for (const auto& [path, bytes] : after)
+    if (!before.count(path)) changed.insert(path);
+  const std::string infCopy = legacy ? sim::UpperAnsi(sim::HostPathOf(AppState.InfCopyPath).string()) : "";
+  const std::string driverIndex = legacy ? sim::UpperAnsi(sim::HostPathOf(AppState.DriverIndexPath).string()) : "";
+  for (const std::string& path : changed) {
+    if (verbose) std::fprintf(stderr, "  changed %s\n", path.c_str());
+    const std::string key = sim::UpperAnsi(path);
+    if (targets.count(key) || deletedByUninstall.count(key) || key == infCopy || key == driverIndex) continue;
+    const std::string name = sim::UpperAnsi(NameOf(path));
+    if (InInfDirectory(path) && name.rfind("OEM", 0) == 0 &&
+        (name.size() > 4 && (name.substr(name.size() - 4) == ".INF" || name.substr(name.size() - 4) == ".PNF")))
+      continue;
+    fuzz::Fail("changed a file that is not the package's: " + path);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const Machines& m = Prepare();
+  const std::string inf(reinterpret_cast<const char*>(data), size);
+  // What the INF names, in the code page the profile reader reads it in.
+  const std::string infText = size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? sim::Utf16LeToAnsi(inf.substr(2)) : inf;
+  WritePackage(m.setup.package, inf);
+  const Scenario scenario = static_cast<Scenario>(fuzz::Hash(data, size) % 4);
+  RunOnce(m, infText, scenario, false);
+  RunOnce(m, infText, scenario, true);
+  // The simulation's caches and transcript go with the input: libFuzzer runs
+  // an input a second time, looking for leaks, when it ends holding more
+  // memory than it started with.
+  sim::ResetProcessState();
+  return 0;
+}
