@@ -41,7 +41,7 @@ class SectionInstall : public test::InstallTest {
   BOOL Run() {
     return Which() == Variant::Nt ? InstallInfSections(AppState.InfPath) : InstallInfSectionsLegacy(AppState.InfPath);
   }
-  void SetSections(std::initializer_list<std::string> names) {
+  void SetSections(const std::vector<std::string>& names) {
     std::memset(AppState.InstallSectionList, 0, sizeof AppState.InstallSectionList);
     size_t used = 0;
     for (const std::string& n : names) {
@@ -60,11 +60,6 @@ class SectionInstall : public test::InstallTest {
     if (Which() == Variant::Legacy) {
       EXPECT_EQ(MachineFileExists(AppState.DriverIndexPath), !taken);
     }
-  }
-  std::vector<std::string> CopiedTargets() {
-    std::vector<std::string> out;
-    for (const auto& e : sim::TranscriptOf("file_copy")) out.push_back(e["to"].get<std::string>());
-    return out;
   }
 };
 
@@ -94,9 +89,6 @@ const FirstSectionCase kFirstSectionCases[] = {
     {"commit", sim::FaultRule{"SetupCommitFileQueueA", 1, ERROR_CANCELLED}, nullptr, false, {}, 1, true},
     // A source file that is not there aborts the commit: nobody can be asked for it.
     {"missing_source", std::nullopt, "a.sys", false, {}, 1, true},
-    // Files that cannot be queued fail that section only; the last one decides.
-    {"queue_files", sim::FaultRule{"SetupInstallFilesFromInfSectionA", 1, ERROR_LINE_NOT_FOUND}, nullptr, true,
-     {"b.sys", "c.sys"}, 3, true},
 };
 
 class FirstOfThree : public SectionInstall,
@@ -130,42 +122,44 @@ INSTANTIATE_TEST_SUITE_P(Sections, FirstOfThree,
                            return VariantName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).what;
                          });
 
-// A section whose CopyFiles names a section the INF lacks cannot be queued.
-const char kBrokenSection[] = "[Broken]\nCopyFiles=NoSuch.Files\n";
-
-TEST_P(BothVariants, TheLastSectionHandledDecides) {
-  UsePackage({{"SecB", test::ModelId('B'), "b.sys"}}, kBrokenSection);
-  SetSections({"Broken", "SecB"});
-  EXPECT_TRUE(Run());
-  EXPECT_TRUE(Installed("b.sys"));
-  SetSections({"SecB", "Broken"});
-  EXPECT_FALSE(Run());
-  // The walk went on past the broken section both times: the legacy step too.
-  EXPECT_EQ(test::CallCount("SetupCommitFileQueueA"), 2);
-  ExpectLegacyStep(Which() == Variant::Legacy);
-}
-
-TEST_P(BothVariants, EmptySectionListOpensNoQueue) {
-  UsePackage({});
-  ASSERT_EQ(AppState.InstallSectionList[0], '\0');
-  EXPECT_TRUE(Install());
-  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), 0);
-  ExpectLegacyStep(Which() == Variant::Legacy);
-  if (Which() == Variant::Legacy) {
-    // Then the outcome is that of the INF copy alone.
-    std::snprintf(AppState.InfCopyPath, sizeof AppState.InfCopyPath, "%s\\NOSUCH\\pkg.inf", sim::WindowsDirectory().c_str());
-    EXPECT_FALSE(Run());
+// Section lists as the model scan would store them, installed from one
+// package: the files each case copies into the drivers directory, and how
+// many queues it opened.
+TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides) {
+  // Broken's CopyFiles names a section the INF lacks: it cannot be queued.
+  UsePackage(test::ThreeModels(), "[Broken]\nCopyFiles=NoSuch.Files\n");
+  struct Case {
+    const char* what;
+    std::vector<std::string> sections;
+    bool result;
+    std::vector<std::string> copied;
+    int queues;
+  } cases[] = {
+      {"broken then good", {"Broken", "SecB"}, true, {"b.sys"}, 2},
+      {"good then broken", {"SecB", "Broken"}, false, {"b.sys"}, 2},
+      {"repeated: installed each time", {"SecA", "SecA"}, true, {"a.sys", "a.sys"}, 2},
+      // A name that does not fit the section buffer is not installed under a shortened name.
+      {"over-long name refused, not cut", {"SecA", "SecA" + std::string(96, 'X')}, false, {"a.sys"}, 1},
+      {"empty list", {}, true, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::ResetProcessState();
+    fs::remove(sim::HostPathOf(AppState.InfCopyPath));
+    WriteMachineFile(AppState.DriverIndexPath, "index");
+    SetSections(c.sections);
+    EXPECT_EQ(Run(), c.result ? TRUE : FALSE);
+    std::vector<std::string> copied;  // file names, in order
+    for (const auto& e : sim::TranscriptOf("file_copy")) {
+      const std::string to = e["to"];
+      if (to.find("\\drivers\\") != std::string::npos) copied.push_back(to.substr(to.rfind('\\') + 1));
+    }
+    EXPECT_EQ(copied, c.copied);
+    EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queues);
+    EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);
+    // The walk always goes on to the legacy step.
+    ExpectLegacyStep(Which() == Variant::Legacy);
   }
-}
-
-TEST_P(BothVariants, RepeatedSectionIsInstalledEachTime) {
-  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
-  SetSections({"SecA", "SecA"});
-  EXPECT_TRUE(Run());
-  EXPECT_EQ(test::CallCount("SetupCommitFileQueueA"), 2);
-  std::vector<std::string> copies = CopiedTargets();
-  std::erase_if(copies, [](const std::string& to) { return to.find("\\drivers\\") == std::string::npos; });
-  EXPECT_EQ(copies, std::vector<std::string>(2, DriversPath("a.sys")));
 }
 
 TEST_P(BothVariants, SectionDecoratedForThePlatformIsTheOneInstalled) {
@@ -200,18 +194,11 @@ TEST_P(BothVariants, InfThatCannotBeOpenedDoesNothing) {
 }
 
 TEST_P(BothVariants, NewerFileOnTheSystemIsKept) {
-  // Two version resources: the one on the system is newer than the package's.
-  auto versioned = [](uint16_t major) {
-    std::string bytes(24, '.');
-    const uint32_t fixed[] = {0xFEEF04BDu, 0x00010000u, static_cast<uint32_t>(major) << 16, 0};
-    bytes.append(reinterpret_cast<const char*>(fixed), sizeof fixed);
-    return bytes;
-  };
   UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
-  WritePackageFile("a.sys", versioned(1));
-  WriteMachineFile(DriversPath("a.sys"), versioned(3));
+  WritePackageFile("a.sys", test::VersionedImage(1));
+  WriteMachineFile(DriversPath("a.sys"), test::VersionedImage(3));
   EXPECT_TRUE(Install());
-  EXPECT_EQ(ReadMachineFile(DriversPath("a.sys")), versioned(3));
+  EXPECT_EQ(ReadMachineFile(DriversPath("a.sys")), test::VersionedImage(3));
 }
 
 TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {
@@ -225,17 +212,6 @@ TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {
   EXPECT_TRUE(Installed("a.sys"));
   // The default handler would have asked; the program's skips on its own.
   EXPECT_TRUE(sim::TranscriptOf("queue_prompt").empty());
-}
-
-TEST_P(BothVariants, OverLongSectionNameIsRefusedNotCut) {
-  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
-  // A name that does not fit the section buffer is not installed under a
-  // shortened name: it fails as a section that cannot be queued.
-  const std::string longName = "SecA" + std::string(96, 'X');
-  SetSections({"SecA", longName});
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), 1);
-  EXPECT_TRUE(Installed("a.sys"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, BothVariants, ::testing::Values(Variant::Nt, Variant::Legacy),
@@ -256,6 +232,9 @@ TEST_F(LegacyStep, CopyReplacesAnEarlierCopyAndItsFailureFailsTheInstall) {
   sim::AddFault({"CopyFileA", 0, ERROR_ACCESS_DENIED});
   EXPECT_FALSE(Install());
   EXPECT_FALSE(MachineFileExists(AppState.DriverIndexPath));
+  // With no section at all, the outcome is that of the copy alone.
+  SetSections({});
+  EXPECT_FALSE(Run());
 }
 
 TEST_F(LegacyStep, IndexThatCannotBeDeletedIsIgnored) {
@@ -266,33 +245,6 @@ TEST_F(LegacyStep, IndexThatCannotBeDeletedIsIgnored) {
   sim::AddFault({"DeleteFileA", 0, ERROR_SHARING_VIOLATION});
   EXPECT_TRUE(Install());  // in use
   EXPECT_TRUE(MachineFileExists(AppState.DriverIndexPath));
-}
-
-using QueueCallback = test::InstallTest;
-
-// The handler passed to every commit: delete errors are skipped by the
-// program itself, everything else is the platform's default answer.
-TEST_F(QueueCallback, DeleteErrorSkippedEverythingElseDefault) {
-  PVOID context = SetupInitDefaultQueueCallbackEx(nullptr, nullptr, 0, 0, nullptr);
-  ASSERT_NE(context, nullptr);
-  FILEPATHS_A paths{"C:\\WINDOWS\\system32\\drivers\\old.sys", "Z:\\pkg\\old.sys", ERROR_ACCESS_DENIED, 0};
-  const auto p = reinterpret_cast<UINT_PTR>(&paths);
-  struct {
-    UINT notification;
-    UINT answer;
-    size_t prompts;  // what the default handler recorded asking, in total so far
-  } cases[] = {
-      {SPFILENOTIFY_DELETEERROR, FILEOP_SKIP, 0},
-      {SPFILENOTIFY_STARTQUEUE, TRUE, 0},
-      {SPFILENOTIFY_STARTCOPY, FILEOP_DOIT, 0},
-      {SPFILENOTIFY_COPYERROR, FILEOP_ABORT, 1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.notification);
-    EXPECT_EQ(FileQueueCallback(context, c.notification, p, 0), c.answer);
-    EXPECT_EQ(sim::TranscriptOf("queue_prompt").size(), c.prompts);
-  }
-  SetupTermDefaultQueueCallback(context);
 }
 
 }  // namespace

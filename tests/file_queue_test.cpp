@@ -1,7 +1,7 @@
 // File queues: SetupOpenFileQueue, SetupInstallFilesFromInfSectionA,
 // SetupCommitFileQueueA with its notifications, SetupDefaultQueueCallbackA,
 // and the handles of queues and callback contexts.
-#include "tests/support/sim_fixture.h"
+#include "tests/support/install_package.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,15 +44,6 @@ UINT CALLBACK Record(PVOID context, UINT n, UINT_PTR p1, UINT_PTR p2) {
   if (r->answer)
     if (auto a = r->answer(n, p1, p2)) return *a;
   return SetupDefaultQueueCallbackA(r->context, n, p1, p2);
-}
-
-// A file with a version resource's fixed part, as the version rule reads it.
-std::string Versioned(uint16_t major, uint16_t minor) {
-  std::string bytes = "MZ simulated image....";
-  bytes.resize(24, '.');
-  const uint32_t fixed[] = {0xFEEF04BDu, 0x00010000u, static_cast<uint32_t>(major) << 16 | minor, 0};
-  bytes.append(reinterpret_cast<const char*>(fixed), sizeof fixed);
-  return bytes;
 }
 
 class FileQueues : public test::SimTest {
@@ -159,10 +150,10 @@ TEST_F(FileQueues, NewerCopiesKeepANewerTarget) {
     DWORD flags;
     bool copied;
   } cases[] = {
-      {"target newer", Versioned(2, 0), Versioned(1, 0), SP_COPY_NEWER, false},
-      {"source newer", Versioned(1, 0), Versioned(2, 0), SP_COPY_NEWER, true},
-      {"one without version", Versioned(2, 0), "plain new", SP_COPY_NEWER, true},
-      {"not asked to compare", Versioned(2, 0), Versioned(1, 0), 0, true},
+      {"target newer", test::VersionedImage(2), test::VersionedImage(1), SP_COPY_NEWER, false},
+      {"source newer", test::VersionedImage(1), test::VersionedImage(2), SP_COPY_NEWER, true},
+      {"one without version", test::VersionedImage(2), "plain new", SP_COPY_NEWER, true},
+      {"not asked to compare", test::VersionedImage(2), test::VersionedImage(1), 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -49,17 +49,9 @@ TEST_F(Newdev, LibraryAndFunctionNames) {
   EXPECT_RESULT_AND_ERROR(FreeLibrary(m), FALSE, ERROR_INVALID_HANDLE);  // unloaded already
   EXPECT_EQ(sim::LedgerViolations().size(), 1u);
   expectCleanLedger_ = false;
-}
-
-TEST_F(Newdev, MissingOn9xAndByPlan) {
+  // The 9x family has no newdev.DLL.
   sim::CurrentMachine().version = 0xC0000A04;
   EXPECT_RESULT_AND_ERROR(LoadLibraryA("newdev.DLL"), nullptr, ERROR_MOD_NOT_FOUND);
-  sim::CurrentMachine().version = 0x4A65000A;
-  sim::AddFault({"LoadLibraryA", 2, std::nullopt});  // occurrences count from the start of the process
-  EXPECT_RESULT_AND_ERROR(LoadLibraryA("newdev.DLL"), nullptr, ERROR_MOD_NOT_FOUND);
-  sim::AddFault({"GetProcAddress", 1, std::nullopt});
-  module_ = LoadLibraryA("newdev.DLL");
-  EXPECT_RESULT_AND_ERROR(GetProcAddress(module_, "UpdateDriverForPlugAndPlayDevicesA"), nullptr, ERROR_PROC_NOT_FOUND);
 }
 
 TEST_F(Newdev, UpdateInstallsOnThePresentDeviceWithTheId) {

@@ -17,6 +17,7 @@ class OemStaging : public test::SimTest {
 
 TEST_F(OemStaging, RefusedSources) {
   WritePackageFile("plain.inf", "[Strings]\nA=b\n");
+  const std::string plain = PackagePath("plain.inf"), tooLong(MAX_PATH * 2, 'a');
   struct Case {
     const char* what;
     const char* source;
@@ -28,23 +29,19 @@ TEST_F(OemStaging, RefusedSources) {
       {"empty", "", SPOST_PATH, 0, ERROR_FILE_NOT_FOUND},
       {"relative, even though it is there", "drv.inf", SPOST_PATH, 0, ERROR_FILE_NOT_FOUND},
       {"absolute, missing", "C:\\nowhere\\drv.inf", SPOST_PATH, 0, ERROR_FILE_NOT_FOUND},
-      {"not a Windows 4 INF", nullptr, SPOST_PATH, 0, ERROR_WRONG_INF_STYLE},
+      {"not a Windows 4 INF", plain.c_str(), SPOST_PATH, 0, ERROR_WRONG_INF_STYLE},
+      {"too long for a path", tooLong.c_str(), SPOST_PATH, 0, ERROR_FILE_NOT_FOUND},
       {"unknown copy style", path_.c_str(), SPOST_PATH, 0x80000000u, ERROR_INVALID_FLAGS},
       {"unknown media type", path_.c_str(), 7, 0, ERROR_INVALID_PARAMETER},
       {"replace only, nothing staged", path_.c_str(), SPOST_PATH, SP_COPY_REPLACEONLY, ERROR_FILE_NOT_FOUND},
   };
-  const std::string plain = PackagePath("plain.inf");
-  const std::string tooLong(MAX_PATH * 2, 'a');
-  for (Case& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const char* source = std::strcmp(c.what, "not a Windows 4 INF") == 0 ? plain.c_str() : c.source;
     char dest[MAX_PATH] = "unchanged";
-    EXPECT_RESULT_AND_ERROR(SetupCopyOEMInfA(source, nullptr, c.mediaType, c.style, dest, sizeof dest, nullptr, nullptr),
+    EXPECT_RESULT_AND_ERROR(SetupCopyOEMInfA(c.source, nullptr, c.mediaType, c.style, dest, sizeof dest, nullptr, nullptr),
                             FALSE, c.error);
     EXPECT_STREQ(dest, "unchanged");
   }
-  EXPECT_RESULT_AND_ERROR(SetupCopyOEMInfA(tooLong.c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr), FALSE,
-                          ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(sim::StagedInfFiles().empty());
 }
 

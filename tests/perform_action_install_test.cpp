@@ -11,7 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr DWORD kWindows98 = 0xC0000A04;
+constexpr DWORD kNt = 0x4A65000A, kWindows98 = 0xC0000A04;
 constexpr DWORD kWindowsNt4 = 0x05650004;  // NT family, but without newdev.DLL
 
 std::vector<std::string> StagedNames() {
@@ -30,69 +30,45 @@ int SeqOf(const char* event, const std::string& instanceId, int nth = 0) {
 
 // ---- the outcome table ------------------------------------------------------
 
+enum Package { NoInf, Unplugged, Plugged };  // the example package, and its device plugged in or not
+
 struct Outcome {
   const char* what;
-  DWORD version;                 // of the machine
-  void (*setup)(test::InstallTest&);
+  DWORD version;  // of the machine
+  Package package;
+  sim::FaultRule fault;     // none when its call is empty
+  const char* removedFile;  // a package file taken away, or null
   uint8_t action;
   int32_t result;
-  const char* text;              // the message's exact bytes; null: no message
+  const char* text;  // the message's exact bytes; null: no message
   UINT type;
-  bool always;                   // shown with a null MainWindow too
+  bool always;  // shown with a null MainWindow too
 };
 void PrintTo(const Outcome& o, std::ostream* os) { *os << o.what; }
 
-// The example package, and its device plugged in or not.
-void Plugged(test::InstallTest& t) {
-  t.UseExamplePackage();
-  test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0);
-}
-void Unplugged(test::InstallTest& t) { t.UseExamplePackage(); }
-
 const Outcome kOutcomes[] = {
-    {"update_done", 0x4A65000A, Plugged, ActionInstall, ResultDone, "Driver install success!", MB_ICONINFORMATION, false},
-    {"update_failed", 0x4A65000A,
-     [](test::InstallTest& t) {
-       Plugged(t);
-       sim::AddFault({"UpdateDriverForPlugAndPlayDevicesA", 1, ERROR_ACCESS_DENIED});
-     },
+    {"update_done", kNt, Plugged, {}, nullptr, ActionInstall, ResultDone, "Driver install success!", MB_ICONINFORMATION,
+     false},
+    {"update_failed", kNt, Plugged, {"UpdateDriverForPlugAndPlayDevicesA", 1, ERROR_ACCESS_DENIED}, nullptr,
      ActionInstall, ResultFailed, "Driver install failure!", MB_ICONERROR, false},
-    {"newdev_missing", kWindowsNt4, Plugged, ActionInstall, ResultFailed, "newdev.DLL not found.", MB_ICONWARNING, true},
-    {"function_missing", 0x4A65000A,
-     [](test::InstallTest& t) {
-       Plugged(t);
-       sim::AddFault({"GetProcAddress", 1, ERROR_PROC_NOT_FOUND});
-     },
-     ActionInstall, ResultFailed, "UpdateDriverForPlugAndPlayDevices() not found.", MB_ICONWARNING, true},
-    {"preinstall_done", 0x4A65000A, Unplugged, ActionInstall, ResultPreinstalled,
-     "Driver install success.\nplease plug the device.", MB_ICONINFORMATION, false},
-    {"staging_failed", 0x4A65000A,
-     [](test::InstallTest& t) {
-       Unplugged(t);
-       sim::AddFault({"SetupCopyOEMInfA", 1, ERROR_ACCESS_DENIED});
-     },
-     ActionInstall, ResultFailed, "Driver Pre-install failure!", MB_ICONERROR, false},
-    // Staged, but a file of the package is missing: the section install fails.
-    {"sections_failed", 0x4A65000A,
-     [](test::InstallTest& t) {
-       Unplugged(t);
-       t.RemovePackageFile("exampledrv.dll");
-     },
-     ActionInstall, ResultFailed, "Driver Pre-install failure!", MB_ICONERROR, false},
-    {"legacy_done", kWindows98, Plugged, ActionInstall, ResultDone, "Driver install success.\n\n,please plug the device!",
-     MB_ICONINFORMATION, false},
-    {"legacy_failed", kWindows98,
-     [](test::InstallTest& t) {
-       Plugged(t);
-       t.RemovePackageFile("exampledrv.sys");
-     },
-     ActionInstall, ResultFailed, "Driver install failure.", MB_ICONERROR, false},
-    {"no_inf", 0x4A65000A, [](test::InstallTest&) {}, ActionInstall, ResultFailed, "Not Found *.inf.", MB_ICONWARNING,
-     true},
-    {"no_inf_9x", kWindows98, [](test::InstallTest&) {}, ActionInstall, ResultFailed, "Not Found *.inf.",
+    {"newdev_missing", kWindowsNt4, Plugged, {}, nullptr, ActionInstall, ResultFailed, "newdev.DLL not found.",
      MB_ICONWARNING, true},
-    {"unknown_action", 0x4A65000A, Plugged, 3, ResultDone, nullptr, 0, false},
-    {"action_zero", kWindows98, Plugged, 0, ResultDone, nullptr, 0, false},
+    {"function_missing", kNt, Plugged, {"GetProcAddress", 1, ERROR_PROC_NOT_FOUND}, nullptr, ActionInstall,
+     ResultFailed, "UpdateDriverForPlugAndPlayDevices() not found.", MB_ICONWARNING, true},
+    {"preinstall_done", kNt, Unplugged, {}, nullptr, ActionInstall, ResultPreinstalled,
+     "Driver install success.\nplease plug the device.", MB_ICONINFORMATION, false},
+    {"staging_failed", kNt, Unplugged, {"SetupCopyOEMInfA", 1, ERROR_ACCESS_DENIED}, nullptr, ActionInstall,
+     ResultFailed, "Driver Pre-install failure!", MB_ICONERROR, false},
+    // Staged, but a file of the package is missing: the section install fails.
+    {"sections_failed", kNt, Unplugged, {}, "exampledrv.dll", ActionInstall, ResultFailed,
+     "Driver Pre-install failure!", MB_ICONERROR, false},
+    {"legacy_done", kWindows98, Plugged, {}, nullptr, ActionInstall, ResultDone,
+     "Driver install success.\n\n,please plug the device!", MB_ICONINFORMATION, false},
+    {"legacy_failed", kWindows98, Plugged, {}, "exampledrv.sys", ActionInstall, ResultFailed,
+     "Driver install failure.", MB_ICONERROR, false},
+    {"no_inf", kNt, NoInf, {}, nullptr, ActionInstall, ResultFailed, "Not Found *.inf.", MB_ICONWARNING, true},
+    {"unknown_action", kNt, Plugged, {}, nullptr, 3, ResultDone, nullptr, 0, false},
+    {"action_zero", kWindows98, Plugged, {}, nullptr, 0, ResultDone, nullptr, 0, false},
 };
 
 class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterface<std::tuple<Outcome, bool>> {
@@ -106,7 +82,10 @@ class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterf
 
 TEST_P(OutcomeTable, ResultAndMessage) {
   const auto& [o, dialog] = GetParam();
-  o.setup(*this);
+  if (o.package != NoInf) UseExamplePackage();
+  if (o.package == Plugged) test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0);
+  if (!o.fault.call.empty()) sim::AddFault(o.fault);
+  if (o.removedFile) RemovePackageFile(o.removedFile);
   SetLegacyPaths("exampledrv.inf");
   if (dialog) AppState.MainWindow = sim::NewTestDialog(129);
   EXPECT_EQ(PerformAction(o.action), o.result);
@@ -157,6 +136,10 @@ TEST_F(NtInstall, SilentUpdateOfAPresentDevice) {
   EXPECT_TRUE(sim::TranscriptOf("device_config_flags").empty());
   EXPECT_LT(SeqOf("device_reenumerate", device), SeqOf("driver_install", device));
   EXPECT_EQ(AppState.LastInstallError, 0u);
+  // The same driver is installed again, because the update is forced; the package keeps its staged name.
+  EXPECT_EQ(PerformAction(ActionInstall), ResultDone);
+  EXPECT_EQ(sim::TranscriptOf("driver_install").size(), 2u);
+  EXPECT_EQ(StagedNames().size(), 1u);
 }
 
 TEST_F(NtInstall, FailedInstallMarkBecomesReinstallBeforeTheUpdate) {
@@ -243,15 +226,6 @@ TEST_F(NtInstall, OtherUpdateErrorOnTheSecondIdStopsThere) {
   EXPECT_EQ(test::CallCount("UpdateDriverForPlugAndPlayDevicesA"), 2);
   EXPECT_TRUE(StagedNames().empty());
   EXPECT_TRUE(sim::TranscriptOf("file_copy").empty());
-}
-
-TEST_F(NtInstall, SameDriverIsInstalledAgainBecauseTheUpdateIsForced) {
-  UseExamplePackage();
-  const std::string device = test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0);
-  ASSERT_EQ(PerformAction(ActionInstall), ResultDone);
-  EXPECT_EQ(PerformAction(ActionInstall), ResultDone);
-  EXPECT_EQ(sim::TranscriptOf("driver_install").size(), 2u);
-  EXPECT_EQ(StagedNames().size(), 1u);  // the same package keeps its staged name
 }
 
 TEST_F(NtInstall, NewdevMissingIsShownInASilentRunAfterTheFirstIdIsMarked) {

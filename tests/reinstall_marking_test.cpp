@@ -13,11 +13,7 @@ enum class Variant { Nt, Legacy };
 const char* NameOf(Variant v) { return v == Variant::Nt ? "MarkForReinstall" : "ClearFailedInstallFlag"; }
 int Mark(Variant v, const char* id) { return v == Variant::Nt ? MarkForReinstall(id) : ClearFailedInstallFlag(id); }
 
-class ReinstallMarking : public test::InstallTest {
- protected:
-  // Makes the next call of `name` fail, whatever came before it.
-  void FailNext(const char* name, DWORD error) { sim::AddFault({name, test::CallCount(name) + 1, error}); }
-};
+using ReinstallMarking = test::InstallTest;
 
 // The first matching node decides; a second matching node (not present,
 // flags 0x40) shows whether the search went on past it.
@@ -134,86 +130,73 @@ TEST_F(ReinstallMarking, LongHardwareIdListEndsOnlyTheFixedBufferSearch) {
   EXPECT_EQ(FlagsOf(id), 0x20u);
 }
 
-// What a failed rewrite or status query does to the search.
+// What a failing call does to the search. Two nodes carry the id, both
+// marked 0x40: the first present or not, the second not present.
 struct FailureCase {
   const char* what;
   Variant variant;
   bool firstPresent;
   sim::FaultRule fault;
   int result;
+  std::optional<DWORD> error;  // the last error handed to the caller, where it tells why the search ended
   DWORD firstAfter, secondAfter;
-  int reenumerations;
+  size_t reenumerations;
 };
 
-TEST_F(ReinstallMarking, FailedRewriteAndStatus) {
-  const FailureCase cases[] = {
-      // NT: a present node is re-enumerated all the same and ends the search.
-      {"NT, rewrite fails, present", Variant::Nt, true, {"SetupDiSetDeviceRegistryPropertyA", 1, ERROR_ACCESS_DENIED},
-       0, 0x40, 0x40, 1},
-      // A node that is not present: the search goes on and rewrites the next one.
-      {"NT, rewrite fails, absent", Variant::Nt, false, {"SetupDiSetDeviceRegistryPropertyA", 1, ERROR_ACCESS_DENIED},
-       1, 0x40, 0x20, 0},
-      // A status error on a rewritten node: done, without re-enumeration.
-      {"NT, status fails", Variant::Nt, true, {"CM_Get_DevNode_Status", 1, CR_FAILURE}, 1, 0x20, 0x40, 0},
-      {"NT, re-enumeration fails", Variant::Nt, true, {"CM_Reenumerate_DevNode", 1, CR_FAILURE}, 1, 0x20, 0x40, 0},
-      // 9x: a failed rewrite ends the search.
-      {"9x, rewrite fails", Variant::Legacy, true, {"SetupDiSetDeviceRegistryPropertyA", 1, ERROR_ACCESS_DENIED}, 0,
-       0x40, 0x40, 0},
-  };
-  for (const FailureCase& c : cases) {
+constexpr char kSetFlags[] = "SetupDiSetDeviceRegistryPropertyA", kGetIds[] = "SetupDiGetDeviceRegistryPropertyA";
+constexpr auto kAny = std::nullopt;
+const FailureCase kFailureCases[] = {
+    // NT: a present node is re-enumerated all the same and ends the search;
+    {"NT, rewrite fails, present", Variant::Nt, true, {kSetFlags, 1, ERROR_ACCESS_DENIED}, 0, kAny, 0x40, 0x40, 1},
+    // one that is not present: the search goes on and rewrites the next one.
+    {"NT, rewrite fails, absent", Variant::Nt, false, {kSetFlags, 1, ERROR_ACCESS_DENIED}, 1, kAny, 0x40, 0x20, 0},
+    // A status error on a rewritten node: done, without re-enumeration.
+    {"NT, status fails", Variant::Nt, true, {"CM_Get_DevNode_Status", 1, CR_FAILURE}, 1, kAny, 0x20, 0x40, 0},
+    {"NT, re-enumeration fails", Variant::Nt, true, {"CM_Reenumerate_DevNode", 1, CR_FAILURE}, 1, kAny, 0x20, 0x40, 0},
+    // 9x: a failed rewrite ends the search.
+    {"9x, rewrite fails", Variant::Legacy, true, {kSetFlags, 1, ERROR_ACCESS_DENIED}, 0, kAny, 0x40, 0x40, 0},
+    {"NT, no list", Variant::Nt, true, {"SetupDiGetClassDevsA", 1, ERROR_INVALID_PARAMETER}, 0, ERROR_INVALID_PARAMETER,
+     0x40, 0x40, 0},
+    {"9x, no list", Variant::Legacy, true, {"SetupDiGetClassDevsA", 1, ERROR_INVALID_PARAMETER}, 0,
+     ERROR_INVALID_PARAMETER, 0x40, 0x40, 0},
+    // Reading the first device's hardware ids fails: nothing after it is looked at.
+    {"NT, id read fails", Variant::Nt, true, {kGetIds, 1, ERROR_NOT_ENOUGH_MEMORY}, 0, ERROR_NOT_ENOUGH_MEMORY, 0x40,
+     0x40, 0},
+    {"9x, id read fails", Variant::Legacy, true, {kGetIds, 1, ERROR_NOT_ENOUGH_MEMORY}, 0, ERROR_NOT_ENOUGH_MEMORY,
+     0x40, 0x40, 0},
+    // The allocation for the ids fails: the search ends, nothing left allocated.
+    {"NT, allocation fails", Variant::Nt, true, {"LocalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY}, 0, ERROR_NOT_ENOUGH_MEMORY,
+     0x40, 0x40, 0},
+    // A platform that keeps asking for a larger buffer without a larger size
+    // would keep the size query going forever: the search ends instead.
+    {"NT, size query never satisfied", Variant::Nt, true, {kGetIds, 0, ERROR_INSUFFICIENT_BUFFER}, 0,
+     ERROR_INSUFFICIENT_BUFFER, 0x40, 0x40, 0},
+};
+
+// Each operation hands its caller the last-error code that stood before the
+// list was destroyed, not the one the destroy left.
+TEST_F(ReinstallMarking, FailingCallsEndOrContinueTheSearch) {
+  for (const FailureCase& c : kFailureCases) {
     SCOPED_TRACE(c.what);
     sim::ResetProcessState();
     sim::AddFault(c.fault);
     const std::string first = test::AddTestDevice({kId}, c.firstPresent, 0x40);
     const std::string second = test::AddTestDevice({kId}, false, 0x40);
-    EXPECT_EQ(Mark(c.variant, kId), c.result);
+    if (c.error) {
+      EXPECT_RESULT_AND_ERROR(Mark(c.variant, kId), c.result, *c.error);
+    } else {
+      EXPECT_EQ(Mark(c.variant, kId), c.result);
+    }
     EXPECT_EQ(FlagsOf(first), c.firstAfter);
     EXPECT_EQ(FlagsOf(second), c.secondAfter);
-    EXPECT_EQ(sim::TranscriptOf("device_reenumerate").size(), static_cast<size_t>(c.reenumerations));
+    EXPECT_EQ(sim::TranscriptOf("device_reenumerate").size(), c.reenumerations);
+    EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::DeviceList), 0u);
+    EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
     sim::CurrentMachine().devices.resize(sim::CurrentMachine().devices.size() - 2);
   }
-}
-
-// Each operation hands its caller the last-error code that stood before the
-// list was destroyed, not the one the destroy left.
-TEST_F(ReinstallMarking, LastErrorIsKeptAcrossTheDestroyOfTheList) {
-  for (Variant v : {Variant::Nt, Variant::Legacy}) {
-    SCOPED_TRACE(NameOf(v));
-    sim::ResetProcessState();
-    // The walk ran to the end of the list.
-    EXPECT_RESULT_AND_ERROR(Mark(v, kId), 0, ERROR_NO_MORE_ITEMS);
-    // A hardware-id read error ended the search.
-    FailNext("SetupDiGetDeviceRegistryPropertyA", ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_RESULT_AND_ERROR(Mark(v, kId), 0, ERROR_NOT_ENOUGH_MEMORY);
-    // The list could not be opened.
-    FailNext("SetupDiGetClassDevsA", ERROR_INVALID_PARAMETER);
-    EXPECT_RESULT_AND_ERROR(Mark(v, kId), 0, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::DeviceList), 0u);
-  }
-}
-
-TEST_F(ReinstallMarking, HardwareIdReadErrorEndsTheSearch) {
-  const std::string id = test::AddTestDevice({kId}, false, 0x40);
-  for (Variant v : {Variant::Nt, Variant::Legacy}) {
-    SCOPED_TRACE(NameOf(v));
-    sim::ResetProcessState();
-    // The first device's read fails: nothing after it is looked at.
-    sim::AddFault({"SetupDiGetDeviceRegistryPropertyA", 1, ERROR_GEN_FAILURE});
-    EXPECT_EQ(Mark(v, kId), 0);
-    EXPECT_EQ(FlagsOf(id), 0x40u);
-  }
-  // The allocation for the ids fails: the search ends and nothing is left allocated.
+  // The walk ran to the end of the list.
   sim::ResetProcessState();
-  sim::AddFault({"LocalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY});
-  EXPECT_RESULT_AND_ERROR(MarkForReinstall(kId), 0, ERROR_NOT_ENOUGH_MEMORY);
-  EXPECT_EQ(FlagsOf(id), 0x40u);
-  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
-  // A platform that keeps asking for a larger buffer without a larger size
-  // would keep the size query going forever: the search ends instead.
-  sim::ResetProcessState();
-  sim::AddFault({"SetupDiGetDeviceRegistryPropertyA", 0, ERROR_INSUFFICIENT_BUFFER});
-  EXPECT_RESULT_AND_ERROR(MarkForReinstall(kId), 0, ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
+  for (Variant v : {Variant::Nt, Variant::Legacy}) EXPECT_RESULT_AND_ERROR(Mark(v, kId), 0, ERROR_NO_MORE_ITEMS);
 }
 
 TEST_F(ReinstallMarking, ConfigFlagAccessors) {

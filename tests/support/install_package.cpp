@@ -45,6 +45,13 @@ std::string PackageFileBytes(const std::string& file) {
   return "placeholder driver file " + file + "\r\n";
 }
 
+std::string VersionedImage(uint16_t major) {
+  std::string bytes = "MZ simulated image";
+  bytes.resize(24, '.');
+  const uint32_t fixed[] = {0xFEEF04BDu, 0x00010000u, static_cast<uint32_t>(major) << 16, 0};
+  return bytes.append(reinterpret_cast<const char*>(fixed), sizeof fixed);
+}
+
 void InstallTest::UseExamplePackage() {
   for (const char* file : {"exampledrv.inf", "exampledrv.sys", "exampledrv.dll"})
     WritePackageFile(file, ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / file));

@@ -5,6 +5,7 @@
 
 #include "tests/support/device_helpers.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,9 @@ int CallCount(const char* name);
 
 // The file's bytes as the package holds them.
 std::string PackageFileBytes(const std::string& file);
+
+// The bytes of an image file with a version resource's fixed part, as the
+// file queue's version comparison reads it.
+std::string VersionedImage(uint16_t major);
 
 }  // namespace test
