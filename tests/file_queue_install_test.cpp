@@ -109,10 +109,7 @@ TEST_P(FirstOfThree, FailureAtTheFirstSection) {
   }
   EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queuesOpened);
   ExpectLegacyStep(Which() == Variant::Legacy && c.legacyStep);
-  // Each INF, queue and context that was made has been released by now.
-  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::InfFile), 0u);
-  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::FileQueue), 0u);
-  EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::QueueContext), 0u);
+  // Each INF, queue and context made is released once: the fixture's ledger check.
 }
 
 INSTANTIATE_TEST_SUITE_P(Sections, FirstOfThree,

@@ -69,6 +69,7 @@ TEST_F(ReinstallMarking, FlagsOfTheFirstMatchingNodeDecide) {
       EXPECT_EQ(events[0]["instance_id"], first);
       EXPECT_EQ(events[0]["call"], c.reenumerateCall);
     }
+    EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);
     sim::CurrentMachine().devices.resize(before);  // both gone for the next case
   }
 }
@@ -190,8 +191,7 @@ TEST_F(ReinstallMarking, FailingCallsEndOrContinueTheSearch) {
     EXPECT_EQ(FlagsOf(first), c.firstAfter);
     EXPECT_EQ(FlagsOf(second), c.secondAfter);
     EXPECT_EQ(sim::TranscriptOf("device_reenumerate").size(), c.reenumerations);
-    EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::DeviceList), 0u);
-    EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
+    EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);  // before the next case forgets the handles
     sim::CurrentMachine().devices.resize(sim::CurrentMachine().devices.size() - 2);
   }
   // The walk ran to the end of the list.
