@@ -96,22 +96,14 @@ TEST_F(DeviceLists, RemoveTakesTheDeviceOutOfTheTree) {
   ASSERT_TRUE(test::FindElement(set, id, d));
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &d), TRUE, ERROR_SUCCESS);
   EXPECT_EQ(sim::FindDevice(id), nullptr);
-  // The machine on disk no longer has it either.
-  const sim::Machine saved = sim::LoadMachineFile(machineDir_);
-  for (const sim::Device& other : saved.devices) EXPECT_NE(other.instance_id, id);
-  // The element stays in the set, but names no device any more.
+  // The element stays in the set, but names no device any more (what else it
+  // then reads, and the save of the tree, are KeptDevices' tests).
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &d), FALSE, ERROR_NO_SUCH_DEVINST);
-  BYTE buffer[100];
-  EXPECT_RESULT_AND_ERROR(
-      SetupDiGetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID, nullptr, buffer, sizeof buffer, nullptr), FALSE,
-      ERROR_NO_SUCH_DEVINST);
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, nullptr), FALSE, ERROR_NO_DEVICE_SELECTED);
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_SELECTDEVICE, set, &d), FALSE, ERROR_CALL_NOT_IMPLEMENTED);
   SP_DEVINFO_DATA stranger = d;
   stranger.Reserved = 0;
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &stranger), FALSE, ERROR_INVALID_PARAMETER);
-  ASSERT_EQ(sim::TranscriptOf("device_remove").size(), 1u);
-  EXPECT_EQ(sim::TranscriptOf("device_remove")[0]["instance_id"], id);
   SetupDiDestroyDeviceInfoList(set);
 }
 
