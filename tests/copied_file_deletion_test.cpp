@@ -24,32 +24,6 @@ class CopiedFiles : public test::UninstallTest {
 
 const std::vector<std::string> kOneModel{"%D%=Inst," + test::kPackageId};
 
-TEST_F(CopiedFiles, AnInfTheSetupLibraryCannotOpenIsReadUnderTheListedNames) {
-  const std::string body = "[Inst]\nCopyFiles=Plain\n[Inst.NT]\nCopyFiles=Nt\n[Plain]\np.sys\n[Nt]\nn.sys\n"
-                           "[DestinationDirs]\nPlain=10\nNt=10\n";
-  UsePackage(kOneModel, body, false);
-  Place({W + "p.sys", W + "n.sys"});
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{W + "p.sys"});
-  EXPECT_EQ(test::CallCount("SetupDiGetActualSectionToInstallA"), 0);
-  EXPECT_EQ(test::CallCount("SetupCloseInfFile"), 0);
-}
-
-TEST_F(CopiedFiles, APathLongerThanItsBufferIsRefusedNotCut) {
-  // A Windows directory of 251 characters: "drv.sys.old" makes a path of 263,
-  // which cut to the 259 that fit would name drv.sys, a file the INF does not name.
-  const std::string windows = "C:\\" + std::string(120, 'a') + "\\" + std::string(127, 'b');
-  ASSERT_EQ(windows.size(), 251u);
-  sim::CurrentMachine().windows_directory = windows;
-  UsePackage(kOneModel, "[Inst]\nCopyFiles=Long,Short\n[Long]\ndrv.sys.old\n[Short]\nx.sys\n"
-                        "[DestinationDirs]\nLong=10\nShort=10\n");
-  Place({windows + "\\drv.sys", windows + "\\x.sys"});
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{windows + "\\x.sys"});
-  EXPECT_EQ(test::CallCount("DeleteFileA"), 1);
-  EXPECT_TRUE(MachineFileExists(windows + "\\drv.sys"));
-}
-
 // ---- the table ----------------------------------------------------------------
 
 struct DeletionCase {
@@ -59,6 +33,8 @@ struct DeletionCase {
   std::vector<std::string> deleted;  // the paths deleted, as the program passed them, in order
   int attempts;                      // DeleteFileA calls
   std::vector<std::string> models = kOneModel;
+  bool signature = true;     // false: an INF the setup library does not open
+  std::string windows = "";  // the Windows directory, when not the new machine's
 };
 void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.name; }
 
@@ -66,7 +42,8 @@ class Deletion : public CopiedFiles, public ::testing::WithParamInterface<Deleti
 
 TEST_P(Deletion, DeletesExactlyTheNamedFilesOfDirectories10And11) {
   const DeletionCase& c = GetParam();
-  UsePackage(c.models, c.body);
+  if (!c.windows.empty()) sim::CurrentMachine().windows_directory = c.windows;
+  UsePackage(c.models, c.body, c.signature);
   Place(c.placed);
   ScanInfModels(AppState.InfPath);
   char ids[kListCapacity], sections[kListCapacity];
@@ -103,6 +80,9 @@ DeletionCase Hostile(const char* name, const std::string& line, const std::strin
           {W + "ok.sys", target}, {W + "ok.sys"}, 1};
 }
 
+// A Windows directory of 251 characters.
+const std::string kLongWindows = "C:\\" + std::string(120, 'a') + "\\" + std::string(127, 'b');
+
 const DeletionCase kCases[] = {
     {"TheWorkedExample",
      "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
@@ -111,6 +91,17 @@ const DeletionCase kCases[] = {
      {"C:\\WINDOWS\\System32\\Drivers\\drv.sys", "C:\\WINDOWS\\System32\\Drivers\\drv.cat",
       "C:\\WINDOWS\\system32\\drv.dll"},
      3},
+    // Its install sections are read under the listed names, undecorated.
+    {"AnInfTheSetupLibraryCannotOpen",
+     "[Inst]\nCopyFiles=Plain\n[Inst.NT]\nCopyFiles=Nt\n[Plain]\np.sys\n[Nt]\nn.sys\n"
+     "[DestinationDirs]\nPlain=10\nNt=10\n",
+     {W + "p.sys", W + "n.sys"}, {W + "p.sys"}, 1, kOneModel, false},
+    // "drv.sys.old" makes a path of 263 characters, which cut to the 259 that
+    // fit would name drv.sys, a file the INF does not name.
+    {"APathLongerThanItsBufferIsRefusedNotCut",
+     "[Inst]\nCopyFiles=Long,Short\n[Long]\ndrv.sys.old\n[Short]\nx.sys\n[DestinationDirs]\nLong=10\nShort=10\n",
+     {kLongWindows + "\\drv.sys", kLongWindows + "\\x.sys"}, {kLongWindows + "\\x.sys"}, 1, kOneModel, true,
+     kLongWindows},
     {"SeveralSectionsEachUnderItsOwnName",
      "[Inst]\nCopyFiles=LongSectionName,S,Tail\n[LongSectionName]\na.sys\nb.sys\nc.sys\n[S]\nd.dll\n"
      "[Tail]\ne.dll\n[DestinationDirs]\nLongSectionName=10,System32\\Drivers\nS=11\nTail=10\n",
@@ -145,7 +136,6 @@ const DeletionCase kCases[] = {
      {W + "p.sys", W + "n.sys", W + "x.sys"}, {W + "x.sys"}, 1},
     {"MissingDestinationEntry", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
      {W + "a.sys", S + "a.sys"}, {}, 0},
-    {"DirectoryId12", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=12\n", {D + "a.sys"}, {}, 0},
     {"WorkedExampleWithId12",
      "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
      "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=12\n",

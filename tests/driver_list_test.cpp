@@ -124,10 +124,11 @@ TEST_P(ModelsDecorations, ManufacturerEntryChoosesTheModelsSection) {
   const DecorationCase& c = GetParam();
   sim::CurrentMachine().version = c.version;
   sim::CurrentMachine().architecture = c.architecture;
-  WriteMachineFile("C:\\WINDOWS\\INF\\oem0.inf", ModelInf("[Models]\n\"Plain\"=I,USB\\VID_F00D&PID_0010\n"
-                                                          "[Models.NTamd64]\n\"Amd64\"=I,USB\\VID_F00D&PID_0010\n"
-                                                          "[Models.NTx86.6.1]\n\"X86 from 6.1\"=I,USB\\VID_F00D&PID_0010\n",
-                                                          "%M%=Models,NTamd64,NTx86.6.1"));
+  WriteMachineFile("C:\\WINDOWS\\INF\\oem0.inf",
+                   ModelInf("[Models]\n\"Plain\"=I,USB\\VID_F00D&PID_0010\n"
+                            "[Models.NTamd64]\n\"Amd64\"=I,USB\\VID_F00D&PID_0010\n"
+                            "[Models.NTx86.6.1]\n\"X86 from 6.1\"=I,USB\\VID_F00D&PID_0010\n",
+                            "%M%=Models,NTamd64,NTx86.6.1"));
   ASSERT_TRUE(SetupDiBuildDriverInfoList(set_, &data_, SPDIT_COMPATDRIVER));
   SP_DRVINFO_DATA_V2_A driver{};
   driver.cbSize = sizeof driver;

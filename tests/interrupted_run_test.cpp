@@ -18,17 +18,16 @@ struct Case {
   const char* name;
   DWORD version;
   bool sensorPresent;
-  bool installFirst;  // the package is installed before the interrupted run
-  const char* arg;
+  bool uninstall;  // interrupted: /U after an install; otherwise /S
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const Case kCases[] = {
-    {"InstallUpdatingThePresentDevice", 0x4A65000A, true, false, "/S"},
-    {"InstallStagingThePackage", 0x4A65000A, false, false, "/S"},
-    {"LegacyInstall", 0xC0000A04, true, false, "/S"},
-    {"Uninstall", 0x4A65000A, true, true, "/U"},
-    {"LegacyUninstall", 0xC0000A04, true, true, "/U"},
+    {"InstallUpdatingThePresentDevice", 0x4A65000A, true, false},
+    {"InstallStagingThePackage", 0x4A65000A, false, false},
+    {"LegacyInstall", 0xC0000A04, true, false},
+    {"Uninstall", 0x4A65000A, true, true},
+    {"LegacyUninstall", 0xC0000A04, true, true},
 };
 
 // What a run leaves on a machine: its devices and the files of its drive,
@@ -67,7 +66,7 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
   test::ProcessRun Run(const fs::path& dir, long killAt) {
     test::ProcessLaunch launch;
     launch.program = SETUP_PATH;
-    launch.argv = {"setup", GetParam().arg};
+    launch.argv = {"setup", GetParam().uninstall ? "/U" : "/S"};
     launch.directory = packageDir_;
     launch.environment = {{"SETUP_MACHINE", dir.string()},
                           {"SETUP_UI", "script"},
@@ -84,7 +83,7 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
   // The exit code a complete run gives on the machine as it is now: an
   // uninstall fails once the device it removes is gone.
   int ExpectedExit(const fs::path& dir) {
-    if (std::string(GetParam().arg) != "/U") return 0;
+    if (!GetParam().uninstall) return 0;
     for (const sim::Device& d : sim::LoadMachineFile(dir).devices)
       for (const std::string& id : d.hardware_ids)
         if (id == test::kSensorId) return 0;
@@ -97,7 +96,7 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
 TEST_P(InterruptedRun, AtEveryKillPoint) {
   CopyExamplePackage();
   AddSensor(GetParam().sensorPresent);
-  if (GetParam().installFirst) {
+  if (GetParam().uninstall) {
     ASSERT_EQ(RunSetup({"/S"}).exit, 0);
   }
   template_ = root_ / "template";
