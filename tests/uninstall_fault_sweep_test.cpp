@@ -103,8 +103,7 @@ class UninstallFaultSweep : public test::UninstallTest {
       for (int nth = 1; nth <= times; ++nth) {
         SCOPED_TRACE(call + " failing at call " + std::to_string(nth) + (dialog ? ", dialog" : ", silent"));
         const sim::FaultRule fault{call, nth, std::nullopt};
-        const int32_t faulted = Uninstall(dialog, fault);
-        Check(dialog, fault, faulted);
+        Check(dialog, fault, Uninstall(dialog, fault));
         ++faultRuns_;
       }
     }
