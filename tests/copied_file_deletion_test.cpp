@@ -7,7 +7,6 @@
 #include "uninstall/uninstall.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -16,65 +15,14 @@ const std::string W = "C:\\WINDOWS\\";
 const std::string S = "C:\\WINDOWS\\system32\\";
 const std::string D = "C:\\WINDOWS\\System32\\Drivers\\";
 
-class CopiedFiles : public test::SimTest {
+class CopiedFiles : public test::UninstallTest {
  protected:
-  void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
-    WritePackageFile("tdrv.inf", test::UninstallInf(models, body, signature));
-    std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("tdrv.inf").c_str());
-  }
   void Place(const std::vector<std::string>& files) {
     for (const std::string& f : files) WriteMachineFile(f, "copied by the install: " + f);
   }
 };
 
 const std::vector<std::string> kOneModel{"%D%=Inst," + test::kPackageId};
-
-TEST_F(CopiedFiles, TheWorkedExample) {
-  UsePackage(kOneModel,
-             "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
-             "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=11\n");
-  Place({D + "drv.sys", D + "drv.cat", S + "drv.dll"});
-  ScanInfModels(AppState.InfPath);
-  char ids[kListCapacity], sections[kListCapacity];
-  std::memcpy(ids, AppState.HardwareIdList, sizeof ids);
-  std::memcpy(sections, AppState.InstallSectionList, sizeof sections);
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{"C:\\WINDOWS\\System32\\Drivers\\drv.sys",
-                                                            "C:\\WINDOWS\\System32\\Drivers\\drv.cat",
-                                                            "C:\\WINDOWS\\system32\\drv.dll"}));
-  EXPECT_EQ(test::CallsOf("DeleteFileA"), 3);
-  // The rescan leaves both lists as they were, byte for byte.
-  EXPECT_EQ(std::memcmp(AppState.HardwareIdList, ids, sizeof ids), 0);
-  EXPECT_EQ(std::memcmp(AppState.InstallSectionList, sections, sizeof sections), 0);
-  EXPECT_EQ(test::CallsOf("SetupOpenInfFileA"), 1);
-  EXPECT_EQ(test::CallsOf("SetupCloseInfFile"), 1);
-}
-
-TEST_F(CopiedFiles, AnInfTheSetupLibraryCannotOpenIsReadUnderTheListedNames) {
-  const std::string body = "[Inst]\nCopyFiles=Plain\n[Inst.NT]\nCopyFiles=Nt\n[Plain]\np.sys\n[Nt]\nn.sys\n"
-                           "[DestinationDirs]\nPlain=10\nNt=10\n";
-  UsePackage(kOneModel, body, false);
-  Place({W + "p.sys", W + "n.sys"});
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{W + "p.sys"});
-  EXPECT_EQ(test::CallsOf("SetupDiGetActualSectionToInstallA"), 0);
-  EXPECT_EQ(test::CallsOf("SetupCloseInfFile"), 0);
-}
-
-TEST_F(CopiedFiles, APathLongerThanItsBufferIsRefusedNotCut) {
-  // A Windows directory of 251 characters: "drv.sys.old" makes a path of 263,
-  // which cut to the 259 that fit would name drv.sys, a file the INF does not name.
-  const std::string windows = "C:\\" + std::string(120, 'a') + "\\" + std::string(127, 'b');
-  ASSERT_EQ(windows.size(), 251u);
-  sim::CurrentMachine().windows_directory = windows;
-  UsePackage(kOneModel, "[Inst]\nCopyFiles=Long,Short\n[Long]\ndrv.sys.old\n[Short]\nx.sys\n"
-                        "[DestinationDirs]\nLong=10\nShort=10\n");
-  Place({windows + "\\drv.sys", windows + "\\x.sys"});
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{windows + "\\x.sys"});
-  EXPECT_EQ(test::CallsOf("DeleteFileA"), 1);
-  EXPECT_TRUE(MachineFileExists(windows + "\\drv.sys"));
-}
 
 // ---- the table ----------------------------------------------------------------
 
@@ -85,6 +33,8 @@ struct DeletionCase {
   std::vector<std::string> deleted;  // the paths deleted, as the program passed them, in order
   int attempts;                      // DeleteFileA calls
   std::vector<std::string> models = kOneModel;
+  bool signature = true;     // false: an INF the setup library does not open
+  std::string windows = "";  // the Windows directory, when not the new machine's
 };
 void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.name; }
 
@@ -92,15 +42,22 @@ class Deletion : public CopiedFiles, public ::testing::WithParamInterface<Deleti
 
 TEST_P(Deletion, DeletesExactlyTheNamedFilesOfDirectories10And11) {
   const DeletionCase& c = GetParam();
-  UsePackage(c.models, c.body);
+  if (!c.windows.empty()) sim::CurrentMachine().windows_directory = c.windows;
+  UsePackage(c.models, c.body, c.signature);
   Place(c.placed);
+  ScanInfModels(AppState.InfPath);
+  char ids[kListCapacity], sections[kListCapacity];
+  std::memcpy(ids, AppState.HardwareIdList, sizeof ids);
+  std::memcpy(sections, AppState.InstallSectionList, sizeof sections);
   DeleteCopiedFiles();
   EXPECT_EQ(test::DeletedPaths(), c.deleted);
-  EXPECT_EQ(test::CallsOf("DeleteFileA"), c.attempts);
-  for (const std::string& f : c.placed) {
-    const bool gone = std::find(c.deleted.begin(), c.deleted.end(), f) != c.deleted.end();
-    EXPECT_EQ(MachineFileExists(f), !gone) << f;
-  }
+  EXPECT_EQ(test::CallCount("DeleteFileA"), c.attempts);
+  EXPECT_EQ(test::CallCount("SetupOpenInfFileA"), 1);
+  for (const std::string& f : c.placed)
+    EXPECT_EQ(MachineFileExists(f), std::find(c.deleted.begin(), c.deleted.end(), f) == c.deleted.end()) << f;
+  // The rescan leaves both lists as they were, byte for byte: the device walk goes on over them.
+  EXPECT_EQ(std::memcmp(AppState.HardwareIdList, ids, sizeof ids), 0);
+  EXPECT_EQ(std::memcmp(AppState.InstallSectionList, sections, sizeof sections), 0);
 }
 
 // A copy section of five lines that the reader hands out cut at its 200 bytes:
@@ -112,7 +69,39 @@ const std::string kCutSection = "[A]\n" + LongName('a') + "\n" + LongName('b') +
 // Destination entries: 48 characters are whole; 49 may be the reader's cut.
 const std::string kDir45(45, 'e'), kDir46(46, 'f');
 
+// A copy section of the hostile `line`, whose destination entry is
+// `destination`, beside an ordinary one: only ok.sys goes, and `target`, the
+// file the line points at, stays.
+DeletionCase Hostile(const char* name, const std::string& line, const std::string& destination,
+                     const std::string& target) {
+  return {name,
+          "[Inst]\nCopyFiles=Good,Bad\n[Good]\nok.sys\n[Bad]\n" + line + "\n[DestinationDirs]\nGood=10\nBad=" +
+              destination + "\n",
+          {W + "ok.sys", target}, {W + "ok.sys"}, 1};
+}
+
+// A Windows directory of 251 characters.
+const std::string kLongWindows = "C:\\" + std::string(120, 'a') + "\\" + std::string(127, 'b');
+
 const DeletionCase kCases[] = {
+    {"TheWorkedExample",
+     "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
+     "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=11\n",
+     {D + "drv.sys", D + "drv.cat", S + "drv.dll"},
+     {"C:\\WINDOWS\\System32\\Drivers\\drv.sys", "C:\\WINDOWS\\System32\\Drivers\\drv.cat",
+      "C:\\WINDOWS\\system32\\drv.dll"},
+     3},
+    // Its install sections are read under the listed names, undecorated.
+    {"AnInfTheSetupLibraryCannotOpen",
+     "[Inst]\nCopyFiles=Plain\n[Inst.NT]\nCopyFiles=Nt\n[Plain]\np.sys\n[Nt]\nn.sys\n"
+     "[DestinationDirs]\nPlain=10\nNt=10\n",
+     {W + "p.sys", W + "n.sys"}, {W + "p.sys"}, 1, kOneModel, false},
+    // "drv.sys.old" makes a path of 263 characters, which cut to the 259 that
+    // fit would name drv.sys, a file the INF does not name.
+    {"APathLongerThanItsBufferIsRefusedNotCut",
+     "[Inst]\nCopyFiles=Long,Short\n[Long]\ndrv.sys.old\n[Short]\nx.sys\n[DestinationDirs]\nLong=10\nShort=10\n",
+     {kLongWindows + "\\drv.sys", kLongWindows + "\\x.sys"}, {kLongWindows + "\\x.sys"}, 1, kOneModel, true,
+     kLongWindows},
     {"SeveralSectionsEachUnderItsOwnName",
      "[Inst]\nCopyFiles=LongSectionName,S,Tail\n[LongSectionName]\na.sys\nb.sys\nc.sys\n[S]\nd.dll\n"
      "[Tail]\ne.dll\n[DestinationDirs]\nLongSectionName=10,System32\\Drivers\nS=11\nTail=10\n",
@@ -147,7 +136,6 @@ const DeletionCase kCases[] = {
      {W + "p.sys", W + "n.sys", W + "x.sys"}, {W + "x.sys"}, 1},
     {"MissingDestinationEntry", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
      {W + "a.sys", S + "a.sys"}, {}, 0},
-    {"DirectoryId12", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=12\n", {D + "a.sys"}, {}, 0},
     {"WorkedExampleWithId12",
      "[Inst]\nCopyFiles=DrvCopy,DllCopy\n[DrvCopy]\ndrv.sys\ndrv.cat,,,2\n[DllCopy]\ndrv.dll\n"
      "[DestinationDirs]\nDrvCopy=10,System32\\Drivers\nDllCopy=12\n",
@@ -175,48 +163,23 @@ const DeletionCase kCases[] = {
      "[Inst]\nCopyFiles=A,B\n[A]\n" + std::string(96, 'n') + ".sys\n[B]\n" + std::string(95, 'm') +
          ".sys\n[DestinationDirs]\nA=10\nB=10\n",
      {W + std::string(96, 'n') + ".sy", W + std::string(95, 'm') + ".sys"}, {W + std::string(95, 'm') + ".sys"}, 1},
+    // Lines that would leave their directory: nothing is deleted for them,
+    // while the ordinary line beside them deletes its file.
+    Hostile("ParentElements", "..\\..\\x.sys", "10,System32", "C:\\x.sys"),
+    Hostile("ParentElementsAfterASubdirectory", "sub\\..\\..\\x.sys", "10", "C:\\x.sys"),
+    Hostile("ParentElementWithATrailingBlank", ".. \\x.sys", "10,System32", W + "x.sys"),
+    Hostile("DriveLetter", "C:\\boot.ini", "10", "C:\\boot.ini"),
+    Hostile("Stream", "x.sys:data", "10", W + "x.sys"),
+    Hostile("LeadingBackslash", "\\x.sys", "10", W + "x.sys"),
+    Hostile("ForwardSlash", "a/b.sys", "10", W + "a\\b.sys"),
+    Hostile("SubdirectoryOfParentElements", "x.sys", "10,..\\..", "C:\\x.sys"),
+    Hostile("SubdirectoryWithParentElementsInside", "x.sys", "10,System32\\..\\..", "C:\\x.sys"),
+    Hostile("SubdirectoryWithADriveLetter", "x.sys", "10,C:\\", "C:\\x.sys"),
+    Hostile("SubdirectoryWithALeadingBackslash", "x.sys", "11,\\", S + "x.sys"),
+    Hostile("SubdirectoryWithAForwardSlash", "x.sys", "11,drivers/../..", W + "x.sys"),
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Deletion, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// ---- lines that would leave their directory -------------------------------------
-
-struct HostileCase {
-  const char* name;
-  std::string line;         // the copy-section line
-  std::string destination;  // its destination entry
-  std::string target;       // where the line points, a file that must stay
-};
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
-
-class HostileLine : public CopiedFiles, public ::testing::WithParamInterface<HostileCase> {};
-
-TEST_P(HostileLine, DeletesNothingWhileTheOrdinaryLineBesideItDeletes) {
-  const HostileCase& c = GetParam();
-  UsePackage(kOneModel, "[Inst]\nCopyFiles=Good,Bad\n[Good]\nok.sys\n[Bad]\n" + c.line +
-                            "\n[DestinationDirs]\nGood=10\nBad=" + c.destination + "\n");
-  Place({W + "ok.sys", c.target});
-  DeleteCopiedFiles();
-  EXPECT_EQ(test::DeletedPaths(), std::vector<std::string>{W + "ok.sys"});
-  EXPECT_EQ(test::CallsOf("DeleteFileA"), 1);
-  EXPECT_TRUE(MachineFileExists(c.target));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HostileLine,
-    ::testing::Values(HostileCase{"ParentElements", "..\\..\\x.sys", "10,System32", "C:\\x.sys"},
-                      HostileCase{"ParentElementsAfterASubdirectory", "sub\\..\\..\\x.sys", "10", "C:\\x.sys"},
-                      HostileCase{"ParentElementWithATrailingBlank", ".. \\x.sys", "10,System32", W + "x.sys"},
-                      HostileCase{"DriveLetter", "C:\\boot.ini", "10", "C:\\boot.ini"},
-                      HostileCase{"Stream", "x.sys:data", "10", W + "x.sys"},
-                      HostileCase{"LeadingBackslash", "\\x.sys", "10", W + "x.sys"},
-                      HostileCase{"ForwardSlash", "a/b.sys", "10", W + "a\\b.sys"},
-                      HostileCase{"SubdirectoryOfParentElements", "x.sys", "10,..\\..", "C:\\x.sys"},
-                      HostileCase{"SubdirectoryWithParentElementsInside", "x.sys", "10,System32\\..\\..", "C:\\x.sys"},
-                      HostileCase{"SubdirectoryWithADriveLetter", "x.sys", "10,C:\\", "C:\\x.sys"},
-                      HostileCase{"SubdirectoryWithALeadingBackslash", "x.sys", "11,\\", S + "x.sys"},
-                      HostileCase{"SubdirectoryWithAForwardSlash", "x.sys", "11,drivers/../..", W + "x.sys"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(DeviceLists, GetClassDevsFlagsClassesAndEnumerators) {
   }
 }
 
-TEST_F(DeviceLists, EnumDeviceInfoRecordsAndEnd) {
+TEST_F(DeviceLists, EnumDeviceInfoRecordsEndAndDestroy) {
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
   ASSERT_NE(set, INVALID_HANDLE_VALUE);
   SP_DEVINFO_DATA d{};
@@ -76,11 +76,7 @@ TEST_F(DeviceLists, EnumDeviceInfoRecordsAndEnd) {
   EXPECT_RESULT_AND_ERROR(SetupDiEnumDeviceInfo(set, 0, nullptr), FALSE, ERROR_INVALID_PARAMETER);
   EXPECT_RESULT_AND_ERROR(SetupDiDestroyDeviceInfoList(set), TRUE, ERROR_SUCCESS);
   EXPECT_RESULT_AND_ERROR(SetupDiEnumDeviceInfo(set, 0, &d), FALSE, ERROR_INVALID_HANDLE);
-}
-
-TEST_F(DeviceLists, TheLedgerSeesDoubleDestroysAndLeaks) {
-  HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
-  ASSERT_TRUE(SetupDiDestroyDeviceInfoList(set));
+  // The ledger sees a double destroy, one of a handle never opened, and a leak.
   EXPECT_RESULT_AND_ERROR(SetupDiDestroyDeviceInfoList(set), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_RESULT_AND_ERROR(SetupDiDestroyDeviceInfoList(INVALID_HANDLE_VALUE), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_EQ(sim::LedgerViolations().size(), 2u);
@@ -96,22 +92,14 @@ TEST_F(DeviceLists, RemoveTakesTheDeviceOutOfTheTree) {
   ASSERT_TRUE(test::FindElement(set, id, d));
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &d), TRUE, ERROR_SUCCESS);
   EXPECT_EQ(sim::FindDevice(id), nullptr);
-  // The machine on disk no longer has it either.
-  const sim::Machine saved = sim::LoadMachineFile(machineDir_);
-  for (const sim::Device& other : saved.devices) EXPECT_NE(other.instance_id, id);
-  // The element stays in the set, but names no device any more.
+  // The element stays in the set, but names no device any more (what else it
+  // then reads, and the save of the tree, are KeptDevices' tests).
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &d), FALSE, ERROR_NO_SUCH_DEVINST);
-  BYTE buffer[100];
-  EXPECT_RESULT_AND_ERROR(
-      SetupDiGetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID, nullptr, buffer, sizeof buffer, nullptr), FALSE,
-      ERROR_NO_SUCH_DEVINST);
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, nullptr), FALSE, ERROR_NO_DEVICE_SELECTED);
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_SELECTDEVICE, set, &d), FALSE, ERROR_CALL_NOT_IMPLEMENTED);
   SP_DEVINFO_DATA stranger = d;
   stranger.Reserved = 0;
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set, &stranger), FALSE, ERROR_INVALID_PARAMETER);
-  ASSERT_EQ(sim::TranscriptOf("device_remove").size(), 1u);
-  EXPECT_EQ(sim::TranscriptOf("device_remove")[0]["instance_id"], id);
   SetupDiDestroyDeviceInfoList(set);
 }
 

@@ -3,36 +3,20 @@
 // the walk.
 #include "inf/inf.h"
 #include "install/install.h"
-#include "res/resource.h"
 #include "tests/support/uninstall_helpers.h"
 #include "uninstall/uninstall.h"
-
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 using test::kPackageId;
 
-// One driver file for the drivers directory and one library for the system directory.
-const std::string kBody =
-    "[Drv.Install]\nCopyFiles=Drv.Files,Lib.Files\n[Drv.Files]\ntdrv.sys\n[Lib.Files]\ntdrv.dll\n"
-    "[DestinationDirs]\nDrv.Files=10,System32\\Drivers\nLib.Files=11\n";
-const char kDriverFile[] = "C:\\WINDOWS\\System32\\Drivers\\tdrv.sys";
-const char kLibraryFile[] = "C:\\WINDOWS\\system32\\tdrv.dll";
-
-std::vector<std::string> ModelLines(const std::vector<std::string>& ids) {
-  std::vector<std::string> lines;
-  for (const std::string& id : ids) lines.push_back("%D%=Drv.Install," + id);
-  return lines;
-}
-
-class DeviceRemoval : public test::SimTest {
+class DeviceRemoval : public test::UninstallTest {
  protected:
-  // Writes the package for `ids`, stages it and reads its models as the action does.
-  void UsePackage(const std::vector<std::string>& ids) {
-    WritePackageFile("tdrv.inf", test::UninstallInf(ModelLines(ids), kBody));
-    std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("tdrv.inf").c_str());
+  // Writes the package with a model line for each of `ids`, stages it and reads its models as the action does.
+  void UsePackageFor(const std::vector<std::string>& ids) {
+    std::vector<std::string> models;
+    for (const std::string& id : ids) models.push_back("%D%=Drv.Install," + id);
+    UsePackage(models, test::kTwoFilesBody);
     staged_ = test::StagePackage(AppState.InfPath);
     ScanInfModels(AppState.InfPath);
   }
@@ -56,14 +40,15 @@ class Matching : public DeviceRemoval, public ::testing::WithParamInterface<Matc
 TEST_P(Matching, RemovesTheDeviceOnlyWhenOneOfItsIdsBeginsWithAnEntry) {
   const MatchCase& c = GetParam();
   const std::string id = test::AddTestDevice(c.deviceIds, c.present);
-  UsePackage(c.entries);
+  UsePackageFor(c.entries);
   EXPECT_EQ(RemoveMatchingDevices(), c.removed ? ResultDone : ResultFailed);
   EXPECT_EQ(test::RemovedDevices(), c.removed ? std::vector<std::string>{id} : std::vector<std::string>{});
   EXPECT_EQ(Exists(id), !c.removed);
   if (!c.removed) {
     EXPECT_TRUE(test::DeletedPaths().empty());
   }
-  EXPECT_EQ(test::CallsOf("SetupDiDestroyDeviceInfoList"), 1);
+  // An empty id list asks for no devices at all.
+  EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.entries.empty() ? 0 : 1);
 }
 
 const std::string kRev = kPackageId + "&REV_0200";
@@ -85,44 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         MatchCase{"CommaEntryAgainstAnIdHoldingIt", {kPackageId + ",USB\\VID_C0DE&PID_0102"},
                   {kPackageId + ",USB\\VID_C0DE&PID_0102&REV_0001"}, true},
-        MatchCase{"AbsentDeviceIsNotListed", {kPackageId}, {kPackageId}, false, false}),
+        MatchCase{"AbsentDeviceIsNotListed", {kPackageId}, {kPackageId}, false, false},
+        MatchCase{"NoEntries", {}, {kPackageId}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// ---- the walk ---------------------------------------------------------------
-
-TEST_F(DeviceRemoval, OnlyTheFirstOfTwoMatchingDevicesIsRemoved) {
-  const std::string first = test::AddTestDevice({kRev, kPackageId});
-  const std::string second = test::AddTestDevice({kPackageId});
-  UsePackage({kPackageId});
-  EXPECT_EQ(RemoveMatchingDevices(), ResultDone);
-  EXPECT_EQ(test::RemovedDevices(), std::vector<std::string>{first});
-  EXPECT_TRUE(Exists(second));
-  // The walk ended at the removal: the three devices of a new machine and the first one were read.
-  EXPECT_EQ(test::CallsOf("SetupDiGetDeviceRegistryPropertyA"), 4);
-  EXPECT_EQ(test::CallsOf("SetupDiBuildDriverInfoList"), 1);
-}
-
-TEST_F(DeviceRemoval, DevicesWithoutIdsArePassedOverAndTheirErrorSkipsNoLaterDevice) {
-  const std::string noProperty = test::AddTestDevice({});
-  const std::string emptyFirstId = test::AddTestDevice({""});
-  const std::string wanted = test::AddTestDevice({kPackageId});
-  UsePackage({kPackageId});
-  // The read of a device without ids fails with ERROR_INVALID_DATA, and the
-  // enumeration and the successful read of the next devices leave that code
-  // standing: a device whose ids were read must not be taken for one without.
-  SetLastError(ERROR_INVALID_DATA);
-  EXPECT_EQ(RemoveMatchingDevices(), ResultDone);
-  EXPECT_EQ(test::RemovedDevices(), std::vector<std::string>{wanted});
-  EXPECT_TRUE(Exists(noProperty));
-  EXPECT_TRUE(Exists(emptyFirstId));
-}
-
-// Hardware ids that take exactly `bytes` bytes as a multi-string, the last one being `last`.
+// Hardware ids that take exactly `bytes` bytes as a multi-string (each id with its NUL, then the list's
+// final NUL), the last one being `last`: ids of up to 97 characters, none so short that it would be empty.
 std::vector<std::string> IdsFilling(size_t bytes, const std::string& last) {
   std::vector<std::string> ids;
   size_t left = bytes - 1 - (last.size() + 1);  // the list's final NUL, and the last id
   for (int n = 0; left > 0; ++n) {
-    // Ids of up to 97 characters, none so short that it would be empty.
     const size_t take = left <= 98 ? left : left - 98 < 30 ? left / 2 : 98;
     ids.push_back(("USB\\VID_C0DE&PID_0F" + std::to_string(10 + n) + std::string(98, 'X')).substr(0, take - 1));
     left -= take;
@@ -131,120 +88,55 @@ std::vector<std::string> IdsFilling(size_t bytes, const std::string& last) {
   return ids;
 }
 
-TEST_F(DeviceRemoval, AnIdListOfExactlyTheBufferIsReadWhole) {
-  const std::vector<std::string> ids = IdsFilling(1000, kPackageId);
-  const std::string big = test::AddTestDevice(ids);
-  size_t total = 1;
-  for (const std::string& id : ids) total += id.size() + 1;
-  ASSERT_EQ(total, 1000u);
-  UsePackage({kPackageId});
-  EXPECT_EQ(RemoveMatchingDevices(), ResultDone);
-  EXPECT_EQ(test::RemovedDevices(), std::vector<std::string>{big});
-}
+// ---- the first removal ends the walk; a failed one goes on ---------------------
 
-TEST_F(DeviceRemoval, AnIdListOverTheBufferEndsTheWalkEvenWhenALaterDeviceMatches) {
-  const std::string big = test::AddTestDevice(IdsFilling(1001, kPackageId));
-  const std::string later = test::AddTestDevice({kPackageId});
-  UsePackage({kPackageId});
-  EXPECT_EQ(RemoveMatchingDevices(), ResultFailed);
-  EXPECT_TRUE(test::RemovedDevices().empty());
-  EXPECT_TRUE(test::DeletedPaths().empty());
-  EXPECT_TRUE(MachineFileExists(staged_));
-  EXPECT_EQ(test::CallsOf("SetupDiEnumDeviceInfo"), 4);  // no device after the big one was looked at
-  EXPECT_EQ(test::CallsOf("SetupDiDestroyDeviceInfoList"), 1);
-}
-
-TEST_F(DeviceRemoval, AnEmptyIdListAsksForNoDevices) {
-  test::AddTestDevice({kPackageId});
-  UsePackage({});
-  ASSERT_EQ(AppState.HardwareIdList[0], '\0');
-  EXPECT_EQ(RemoveMatchingDevices(), ResultFailed);
-  EXPECT_EQ(test::CallsOf("SetupDiGetClassDevsA"), 0);
-}
-
-// ---- a removal that fails ---------------------------------------------------
-
-struct FailedRemovalCase {
+struct WalkCase {
   const char* name;
   std::vector<std::vector<std::string>> devices;  // hardware ids of each device, in enumeration order
-  int failing;                                    // which removal fails; 0: every one
+  int failing;                                    // which removal fails; 0: every one, -1: none
   int32_t result;
   std::vector<size_t> removed;  // the devices removed
   int attempts;                 // removals asked for, each after its own clean-up
 };
-void PrintTo(const FailedRemovalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 
-class FailedRemoval : public DeviceRemoval, public ::testing::WithParamInterface<FailedRemovalCase> {};
+class Walk : public DeviceRemoval, public ::testing::WithParamInterface<WalkCase> {};
 
-TEST_P(FailedRemoval, KeepsThePackageFilesDeletedAndGoesOnWithTheNextMatch) {
-  const FailedRemovalCase& c = GetParam();
+TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
+  const WalkCase& c = GetParam();
   std::vector<std::string> ids;
   for (const auto& hardwareIds : c.devices) ids.push_back(test::AddTestDevice(hardwareIds));
-  UsePackage({kPackageId});
-  sim::AddFault({"SetupDiCallClassInstaller", c.failing, std::nullopt});
+  UsePackageFor({kPackageId});
+  if (c.failing >= 0) sim::AddFault({"SetupDiCallClassInstaller", c.failing, std::nullopt});
+  // The read of a device without ids fails with ERROR_INVALID_DATA, and the
+  // enumeration and the successful read of the next devices leave that code
+  // standing: a device whose ids were read must not be taken for one without.
+  SetLastError(ERROR_INVALID_DATA);
   EXPECT_EQ(RemoveMatchingDevices(), c.result);
   std::vector<std::string> removed;
   for (size_t i : c.removed) removed.push_back(ids[i]);
   EXPECT_EQ(test::RemovedDevices(), removed);
-  EXPECT_EQ(test::CallsOf("SetupDiCallClassInstaller"), c.attempts);
-  EXPECT_EQ(test::CallsOf("SetupDiBuildDriverInfoList"), c.attempts);
+  EXPECT_EQ(test::CallCount("SetupDiCallClassInstaller"), c.attempts);
+  EXPECT_EQ(test::CallCount("SetupDiBuildDriverInfoList"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged_), staged_}));
+  const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
+  EXPECT_EQ(test::DeletedPaths(), c.attempts ? staged : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, FailedRemoval,
-    ::testing::Values(FailedRemovalCase{"RetriedOnTheSameDevicesNextId", {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},
-                      FailedRemovalCase{"EveryIdOfTheDeviceFails", {{kPackageId, kRev}}, 0, ResultFailed, {}, 2},
-                      FailedRemovalCase{"TheOnlyIdFails", {{kPackageId}}, 0, ResultFailed, {}, 1},
-                      FailedRemovalCase{"ALaterDeviceIsRemoved", {{kPackageId}, {kRev}}, 1, ResultDone, {1}, 2}),
+    Cases, Walk,
+    ::testing::Values(WalkCase{"OnlyTheFirstOfTwoMatchingDevices", {{kRev, kPackageId}, {kPackageId}}, -1, ResultDone,
+                               {0}, 1},
+                      WalkCase{"RetriedOnTheSameDevicesNextId", {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},
+                      WalkCase{"EveryIdOfTheDeviceFails", {{kPackageId, kRev}}, 0, ResultFailed, {}, 2},
+                      WalkCase{"TheOnlyIdFails", {{kPackageId}}, 0, ResultFailed, {}, 1},
+                      WalkCase{"ALaterDeviceIsRemoved", {{kPackageId}, {kRev}}, 1, ResultDone, {1}, 2},
+                      // Without the property, or with an empty first id.
+                      WalkCase{"DevicesWithoutIdsArePassedOver", {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
+                      // The ids are read once into a buffer of 1000 bytes: a list that does not fit ends the walk.
+                      WalkCase{"AnIdListOfExactlyTheBuffer", {IdsFilling(1000, kPackageId)}, -1, ResultDone, {0}, 1},
+                      WalkCase{"AnIdListOverTheBufferEndsTheWalk", {IdsFilling(1001, kPackageId), {kPackageId}}, -1,
+                               ResultFailed, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// ---- the delete option ------------------------------------------------------
-
-struct OptionCase {
-  const char* name;
-  bool dialog;
-  bool checked;
-};
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
-
-class DeleteOption : public DeviceRemoval, public ::testing::WithParamInterface<OptionCase> {};
-
-TEST_P(DeleteOption, CopiedFilesGoOnlyWhenTheDialogsOptionIsChecked) {
-  const OptionCase& c = GetParam();
-  WriteMachineFile(kDriverFile, "driver");
-  WriteMachineFile(kLibraryFile, "library");
-  const std::string device = test::AddTestDevice({kRev, kPackageId});
-  UsePackage({kPackageId});
-  if (c.dialog) AppState.MainWindow = sim::NewTestDialog(129);
-  if (c.checked) {
-    ASSERT_TRUE(CheckDlgButton(AppState.MainWindow, IDC_DELETE_FILES, BST_CHECKED));
-  }
-  char ids[kListCapacity], sections[kListCapacity];
-  std::memcpy(ids, AppState.HardwareIdList, sizeof ids);
-  std::memcpy(sections, AppState.InstallSectionList, sizeof sections);
-
-  EXPECT_EQ(RemoveMatchingDevices(), ResultDone);
-  std::vector<std::string> expected{test::PnfOf(staged_), staged_};  // the package's staged copy, PNF first
-  if (c.checked) expected.insert(expected.end(), {kDriverFile, kLibraryFile});
-  EXPECT_EQ(test::DeletedPaths(), expected);
-  EXPECT_EQ(MachineFileExists(kDriverFile), !c.checked);
-  EXPECT_EQ(MachineFileExists(kLibraryFile), !c.checked);
-  // Every deletion comes before the removal.
-  const auto removal = sim::TranscriptOf("device_remove");
-  ASSERT_EQ(removal.size(), 1u);
-  EXPECT_EQ(removal[0]["instance_id"], device);
-  for (const auto& deletion : sim::TranscriptOf("file_delete")) EXPECT_LT(deletion["seq"], removal[0]["seq"]);
-  // The rescan of the copied-file deletion leaves the lists as they were.
-  EXPECT_EQ(std::memcmp(AppState.HardwareIdList, ids, sizeof ids), 0);
-  EXPECT_EQ(std::memcmp(AppState.InstallSectionList, sections, sizeof sections), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, DeleteOption,
-                         ::testing::Values(OptionCase{"SilentRun", false, false},
-                                           OptionCase{"DialogUnchecked", true, false},
-                                           OptionCase{"DialogChecked", true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -118,28 +118,24 @@ struct DecorationCase {
 // among them, which memcheck reports as uninitialised).
 void PrintTo(const DecorationCase& c, std::ostream* os) { *os << c.what; }
 
-class ModelsDecorations : public test::SimTest, public ::testing::WithParamInterface<DecorationCase> {};
+class ModelsDecorations : public DriverLists, public ::testing::WithParamInterface<DecorationCase> {};
 
 TEST_P(ModelsDecorations, ManufacturerEntryChoosesTheModelsSection) {
   const DecorationCase& c = GetParam();
   sim::CurrentMachine().version = c.version;
   sim::CurrentMachine().architecture = c.architecture;
-  const std::string id = test::AddTestDevice({"USB\\VID_F00D&PID_0020"}, false);
   WriteMachineFile("C:\\WINDOWS\\INF\\oem0.inf",
-                   ModelInf("[Models]\n\"Plain\"=I,USB\\VID_F00D&PID_0020\n"
-                            "[Models.NTamd64]\n\"Amd64\"=I,USB\\VID_F00D&PID_0020\n"
-                            "[Models.NTx86.6.1]\n\"X86 from 6.1\"=I,USB\\VID_F00D&PID_0020\n",
+                   ModelInf("[Models]\n\"Plain\"=I,USB\\VID_F00D&PID_0010\n"
+                            "[Models.NTamd64]\n\"Amd64\"=I,USB\\VID_F00D&PID_0010\n"
+                            "[Models.NTx86.6.1]\n\"X86 from 6.1\"=I,USB\\VID_F00D&PID_0010\n",
                             "%M%=Models,NTamd64,NTx86.6.1"));
-  HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
-  SP_DEVINFO_DATA d{};
-  ASSERT_TRUE(test::FindElement(set, id, d));
-  ASSERT_TRUE(SetupDiBuildDriverInfoList(set, &d, SPDIT_COMPATDRIVER));
+  ASSERT_TRUE(SetupDiBuildDriverInfoList(set_, &data_, SPDIT_COMPATDRIVER));
   SP_DRVINFO_DATA_V2_A driver{};
   driver.cbSize = sizeof driver;
-  EXPECT_RESULT_AND_ERROR(SetupDiEnumDriverInfoA(set, &d, SPDIT_COMPATDRIVER, 0, &driver), TRUE, ERROR_SUCCESS);
+  EXPECT_RESULT_AND_ERROR(SetupDiEnumDriverInfoA(set_, &data_, SPDIT_COMPATDRIVER, 0, &driver), TRUE, ERROR_SUCCESS);
   EXPECT_STREQ(driver.Description, c.expected);
-  EXPECT_RESULT_AND_ERROR(SetupDiEnumDriverInfoA(set, &d, SPDIT_COMPATDRIVER, 1, &driver), FALSE, ERROR_NO_MORE_ITEMS);
-  SetupDiDestroyDeviceInfoList(set);
+  EXPECT_RESULT_AND_ERROR(SetupDiEnumDriverInfoA(set_, &data_, SPDIT_COMPATDRIVER, 1, &driver), FALSE,
+                          ERROR_NO_MORE_ITEMS);
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, ModelsDecorations,

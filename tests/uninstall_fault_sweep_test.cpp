@@ -2,38 +2,27 @@
 // time, in a silent run and in a dialog-owned run with the delete option
 // checked: whatever fails, every handle is released once, the result is one
 // the action has, nothing but the package's own files is deleted, and the
-// machine is left in a state that loads and agrees with the result.
+// machine is left in a state that loads and agrees with the result. The
+// result is reported in a box owned by the dialog, and only when it is open
+// (its texts in both languages are the message catalogue's test).
 #include "install/install.h"
 #include "res/resource.h"
 #include "tests/support/uninstall_helpers.h"
 
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
 
 namespace {
 
-using test::kPackageId;
+using test::kDriverFile;
+using test::kLibraryFile;
 
-const std::string kBody =
-    "[Drv.Install]\nCopyFiles=Drv.Files,Lib.Files\n[Drv.Files]\ntdrv.sys\n[Lib.Files]\ntdrv.dll\n"
-    "[DestinationDirs]\nDrv.Files=10,System32\\Drivers\nLib.Files=11\n";
-const char kDriverFile[] = "C:\\WINDOWS\\System32\\Drivers\\tdrv.sys";
-const char kLibraryFile[] = "C:\\WINDOWS\\system32\\tdrv.dll";
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& line : lines) out += line + "\n";
-  return out;
-}
-
-class UninstallFaultSweep : public test::SimTest {
+class UninstallFaultSweep : public test::UninstallTest {
  protected:
   void SetUp() override {
-    SimTest::SetUp();
-    WritePackageFile("tdrv.inf", test::UninstallInf({"%D%=Drv.Install," + kPackageId}, kBody));
-    std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("tdrv.inf").c_str());
+    UninstallTest::SetUp();
+    UsePackage({test::kPackageModel}, test::kTwoFilesBody);
   }
 
   // One uninstall on a machine of its own, as an install leaves it: the
@@ -44,7 +33,7 @@ class UninstallFaultSweep : public test::SimTest {
     sim::ResetProcessState();
     sim::CreateMachine(machine_);
     test::AddTestDevice({});
-    device_ = test::AddTestDevice({kPackageId + "&REV_0100", kPackageId});
+    device_ = test::AddTestDevice({test::kPackageId + "&REV_0100", test::kPackageId});
     staged_ = test::StagePackage(AppState.InfPath);
     WriteMachineFile(kDriverFile, "driver");
     WriteMachineFile(kLibraryFile, "library");
@@ -64,10 +53,10 @@ class UninstallFaultSweep : public test::SimTest {
     const std::vector<std::string>& violations = sim::LedgerViolations();
     if (failing == "SetupDiDestroyDeviceInfoList") {
       // The set the platform would not destroy stays open; nothing else does.
-      ASSERT_EQ(violations.size(), 1u) << Joined(violations);
+      ASSERT_EQ(violations.size(), 1u) << ::testing::PrintToString(violations);
       EXPECT_EQ(violations[0].rfind("leak: device information set", 0), 0u) << violations[0];
     } else {
-      EXPECT_TRUE(violations.empty()) << Joined(violations);
+      EXPECT_TRUE(violations.empty()) << ::testing::PrintToString(violations);
     }
 
     const std::set<std::string> allowed{sim::UpperAnsi(staged_), sim::UpperAnsi(test::PnfOf(staged_)),
@@ -76,7 +65,7 @@ class UninstallFaultSweep : public test::SimTest {
       const std::string path = deletion["path"].get<std::string>();
       EXPECT_TRUE(allowed.count(sim::UpperAnsi(path))) << "deleted " << path;
     }
-    EXPECT_TRUE(sim::FilesRemovedSinceNew().empty()) << Joined(sim::FilesRemovedSinceNew());
+    EXPECT_TRUE(sim::FilesRemovedSinceNew().empty()) << ::testing::PrintToString(sim::FilesRemovedSinceNew());
 
     // The machine file loads, and the device is gone exactly when the action says it is.
     sim::Machine saved;
@@ -91,6 +80,7 @@ class UninstallFaultSweep : public test::SimTest {
     } else {
       ASSERT_EQ(boxes.size(), 1u);
       EXPECT_EQ(boxes[0].bytes, result == ResultDone ? "Driver uninstall success!" : "Driver uninstall failure!");
+      EXPECT_EQ(boxes[0].owner, "dialog 129");
     }
   }
 
@@ -98,9 +88,13 @@ class UninstallFaultSweep : public test::SimTest {
   void Sweep(bool dialog, const std::vector<std::string>& mustCover) {
     const int32_t result = Uninstall(dialog, std::nullopt);
     ASSERT_EQ(result, ResultDone);
+    // The staged copy goes, PNF first; the copied files only with the dialog's option checked; all before the removal.
     std::vector<std::string> expected{test::PnfOf(staged_), staged_};
     if (dialog) expected.insert(expected.end(), {kDriverFile, kLibraryFile});
     EXPECT_EQ(test::DeletedPaths(), expected);
+    ASSERT_EQ(test::RemovedDevices(), std::vector<std::string>{device_});
+    const auto removal = sim::TranscriptOf("device_remove")[0]["seq"];
+    for (const auto& deletion : sim::TranscriptOf("file_delete")) EXPECT_LT(deletion["seq"], removal);
     Check(dialog, std::nullopt, result);
     const std::map<std::string, int> counts = sim::CallCounts();
     for (const std::string& call : mustCover) EXPECT_TRUE(counts.count(call)) << call << " is not on the path";
@@ -109,8 +103,7 @@ class UninstallFaultSweep : public test::SimTest {
       for (int nth = 1; nth <= times; ++nth) {
         SCOPED_TRACE(call + " failing at call " + std::to_string(nth) + (dialog ? ", dialog" : ", silent"));
         const sim::FaultRule fault{call, nth, std::nullopt};
-        const int32_t faulted = Uninstall(dialog, fault);
-        Check(dialog, fault, faulted);
+        Check(dialog, fault, Uninstall(dialog, fault));
         ++faultRuns_;
       }
     }

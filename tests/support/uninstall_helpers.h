@@ -3,8 +3,9 @@
 // removed, read from the transcript.
 #pragma once
 
-#include "tests/support/device_helpers.h"
+#include "tests/support/install_package.h"  // CallCount
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace test {
 
 // The hardware id the uninstall tests' packages serve (an invented vendor).
 inline const std::string kPackageId = "USB\\VID_C0DE&PID_0101";
+// The model line of that id, installed by the section Drv.Install.
+inline const std::string kPackageModel = "%D%=Drv.Install," + kPackageId;
 
 // A package INF with the model lines `models` (each "%D%=Section,id") and
 // then `body`: its install, copy and destination sections. Without
@@ -26,6 +29,14 @@ inline std::string UninstallInf(const std::vector<std::string>& models, const st
   inf += "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nD=\"Example Sensor\"\n";
   return inf;
 }
+
+// The package most uninstall tests use: one driver file for the drivers
+// directory and one library for the system directory.
+inline const std::string kTwoFilesBody =
+    "[Drv.Install]\nCopyFiles=Drv.Files,Lib.Files\n[Drv.Files]\ntdrv.sys\n[Lib.Files]\ntdrv.dll\n"
+    "[DestinationDirs]\nDrv.Files=10,System32\\Drivers\nLib.Files=11\n";
+inline const char kDriverFile[] = "C:\\WINDOWS\\System32\\Drivers\\tdrv.sys";
+inline const char kLibraryFile[] = "C:\\WINDOWS\\system32\\tdrv.dll";
 
 // Stages the INF at `infPath` as an install would, and returns the staged copy's path.
 inline std::string StagePackage(const std::string& infPath) {
@@ -53,10 +64,14 @@ inline std::vector<std::string> RemovedDevices() {
   return ids;
 }
 
-// How often the program has called the platform function `name` in this process.
-inline int CallsOf(const std::string& name) {
-  const auto it = sim::CallCounts().find(name);
-  return it == sim::CallCounts().end() ? 0 : it->second;
-}
+// A test on the uninstall path, with the package INF tdrv.inf of its own.
+class UninstallTest : public SimTest {
+ protected:
+  // Writes tdrv.inf (see UninstallInf) and names it in InfPath.
+  void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
+    WritePackageFile("tdrv.inf", UninstallInf(models, body, signature));
+    std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("tdrv.inf").c_str());
+  }
+};
 
 }  // namespace test
