@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,18 +25,11 @@ std::string ListImage(const std::vector<std::string>& entries) {
   return image;
 }
 
-// Every string up to the last non-zero byte, an empty one in the middle
-// included, for failure messages.
+// The buffer up to its last non-zero byte, NULs shown, for failure messages.
 std::string Describe(const char* list) {
   size_t end = kListCapacity;
   while (end > 0 && list[end - 1] == '\0') --end;
-  std::string shown = "{";
-  for (size_t at = 0; at < end;) {
-    const std::string entry(list + at);
-    shown += (at ? ", \"" : "\"") + entry + "\"";
-    at += entry.size() + 1;
-  }
-  return shown + "}";
+  return ::testing::PrintToString(std::string(list, end));
 }
 
 // The whole 10000-byte buffer compared with the image of `expected`.
@@ -46,25 +41,21 @@ std::string Describe(const char* list) {
                                        << (differs.first - image.begin());
 }
 
-// A list as its readers walk it: the strings before the first empty one.
-// `tailZero` tells whether every byte after that end is zero.
-struct ReaderView {
+// The first `count` strings of a list by offset (empty ones included), or
+// with no count those before its first empty string; null when the list
+// breaks off at the end of the buffer or a byte after those strings is not zero.
+std::optional<std::vector<std::string>> Entries(const char* list, size_t count = SIZE_MAX) {
   std::vector<std::string> entries;
-  bool ended = false;
-  bool tailZero = false;
-};
-ReaderView ReadList(const char* list) {
-  ReaderView view;
   size_t at = 0;
-  while (at < kListCapacity && list[at] != '\0') {
-    const void* nul = std::memchr(list + at, '\0', kListCapacity - at);
-    if (!nul) return view;
-    view.entries.emplace_back(list + at, static_cast<const char*>(nul));
-    at += view.entries.back().size() + 1;
+  while (entries.size() < count && at < kListCapacity && (count != SIZE_MAX || list[at] != '\0')) {
+    const size_t length = strnlen(list + at, kListCapacity - at);
+    if (at + length == kListCapacity) return std::nullopt;
+    entries.emplace_back(list + at, length);
+    at += length + 1;
   }
-  view.ended = at < kListCapacity;
-  view.tailZero = view.ended && std::all_of(list + at, list + kListCapacity, [](char c) { return c == '\0'; });
-  return view;
+  if (at >= kListCapacity || !std::all_of(list + at, list + kListCapacity, [](char c) { return c == '\0'; }))
+    return std::nullopt;
+  return entries;
 }
 
 class ModelScanTest : public test::SimTest {
@@ -98,7 +89,7 @@ class ModelScanCases : public ModelScanTest, public ::testing::WithParamInterfac
 TEST_P(ModelScanCases, ListsHoldExactlyTheEntriesOfTheFile) {
   const ScanCase& c = GetParam();
   Scan("previous.inf", kPreviousInf);
-  ASSERT_EQ(ReadList(AppState.HardwareIdList).entries.size(), 3u);
+  ASSERT_EQ(Entries(AppState.HardwareIdList)->size(), 3u);
 
   Scan("driver.inf", c.inf);
   EXPECT_TRUE(ListHolds(AppState.InstallSectionList, c.installSections));
@@ -111,97 +102,60 @@ std::string Repeat(char c, size_t n) { return std::string(n, c); }
 // that fill it: "%D%=S,XXX...".
 std::string ModelLineOfLength(size_t length) { return "%D%=S," + Repeat('X', length - 6); }
 
+// The start of most files below: one maker whose models are in [Models].
+const std::string kHead = "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Shapes, ModelScanCases,
     ::testing::Values(
-        ScanCase{"TwoEntriesBlankAfterComma",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D1%=Install1,ID1\r\n%D2%=Install2, ID2\r\n",
-                 {"Install1", "Install2"},
-                 {"ID1", "ID2"}},
+        ScanCase{"TwoEntriesBlankAfterComma", kHead + "%D1%=Install1,ID1\r\n%D2%=Install2, ID2\r\n",
+                 {"Install1", "Install2"}, {"ID1", "ID2"}},
         // The reader removes the blanks around "=", so the name is found.
-        ScanCase{"BlanksAroundManufacturerEquals",
-                 "[Manufacturer]\r\n%M% = Models\r\n[Models]\r\n%D%=Install,ID1\r\n",
-                 {"Install"},
-                 {"ID1"}},
-        ScanCase{"DecoratedNameNamesNoSection",
-                 "[Manufacturer]\r\n%M%=Models,NTx86\r\n[Models]\r\n%D%=Plain,ID0\r\n"
-                 "[Models.NTx86]\r\n%D%=Decorated,ID1\r\n",
-                 {},
-                 {}},
-        // The comma and the decoration stay part of the name.
+        ScanCase{"BlanksAroundManufacturerEquals", "[Manufacturer]\r\n%M% = Models\r\n[Models]\r\n%D%=Install,ID1\r\n",
+                 {"Install"}, {"ID1"}},
+        // The comma and the decoration stay part of the name: neither [Models]
+        // nor [Models.NTx86] is read.
         ScanCase{"DecoratedNameIsLookedUpWithItsComma",
-                 "[Manufacturer]\r\n%M%=Models,NTx86\r\n[Models.NTx86]\r\n%D%=Decorated,ID1\r\n"
-                 "[Models,NTx86]\r\n%D%=Verbatim,ID2\r\n",
-                 {"Verbatim"},
-                 {"ID2"}},
-        ScanCase{"TwoManufacturerEntriesNameNoSection",
-                 "[Manufacturer]\r\n%M1%=A\r\n%M2%=B\r\n[A]\r\n%D%=InstallA,IDA\r\n[B]\r\n%D%=InstallB,IDB\r\n",
-                 {},
-                 {}},
+                 "[Manufacturer]\r\n%M%=Models,NTx86\r\n[Models]\r\n%D%=Plain,ID0\r\n"
+                 "[Models.NTx86]\r\n%D%=Decorated,ID1\r\n[Models,NTx86]\r\n%D%=Verbatim,ID2\r\n",
+                 {"Verbatim"}, {"ID2"}},
+        // Neither [A] nor [B] is read.
         ScanCase{"TwoManufacturerEntriesAreJoined",
-                 "[Manufacturer]\r\n%M1%=A\r\n%M2%=B\r\n[A]\r\n%D%=InstallA,IDA\r\n"
-                 "[A%M2%=B]\r\n%D%=Joined,IDJ\r\n",
-                 {"Joined"},
-                 {"IDJ"}},
-        ScanCase{"InstallNameVerbatimIdKeepsLaterCommas",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D%= Install , ID1,ID2\r\n",
-                 {"Install "},
-                 {"ID1,ID2"}},
+                 "[Manufacturer]\r\n%M1%=A\r\n%M2%=B\r\n[A]\r\n%D%=InstallA,IDA\r\n[B]\r\n%D%=InstallB,IDB\r\n"
+                 "[A%M2%=B]\r\n%D%=Joined,IDJ\r\n", {"Joined"}, {"IDJ"}},
+        ScanCase{"InstallNameVerbatimIdKeepsLaterCommas", kHead + "%D%= Install , ID1,ID2\r\n",
+                 {"Install "}, {"ID1,ID2"}},
         ScanCase{"ContinuationLineJoinsTheEntry",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D%=Install,\r\n; a comment is never delivered\r\n"
-                 "ID1\r\n%D2%=Install2,ID2\r\n",
-                 {"Install", "Install2"},
-                 {"ID1", "ID2"}},
-        ScanCase{"FirstLineWithoutPercentStartsAnEntry",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\nDevice=Install1\r\n,ID1\r\n%D2%=Install2,ID2\r\n",
-                 {"Install1", "Install2"},
-                 {"ID1", "ID2"}},
+                 kHead + "%D%=Install,\r\n; a comment is never delivered\r\nID1\r\n%D2%=Install2,ID2\r\n",
+                 {"Install", "Install2"}, {"ID1", "ID2"}},
+        ScanCase{"FirstLineWithoutPercentStartsAnEntry", kHead + "Device=Install1\r\n,ID1\r\n%D2%=Install2,ID2\r\n",
+                 {"Install1", "Install2"}, {"ID1", "ID2"}},
         // The empty name is stored: readers of InstallSectionList see the list end there.
-        ScanCase{"EmptyInstallNameIsStored",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D%=,ID1\r\n%D2%=Install2,ID2\r\n",
-                 {"", "Install2"},
-                 {"ID1", "ID2"}},
+        ScanCase{"EmptyInstallNameIsStored", kHead + "%D%=,ID1\r\n%D2%=Install2,ID2\r\n",
+                 {"", "Install2"}, {"ID1", "ID2"}},
         ScanCase{"EntriesThatCannotBeCutAreSkippedWhole",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D1%=Install1,ID1\r\n%NoEquals%Install,IDX\r\n"
-                 "%NoComma%=Install\r\n%Comma,First%=Install,IDY\r\n%Blank%=Install, \t \r\n"
-                 "%D2%=Install2,ID2\r\n",
-                 {"Install1", "Install2"},
-                 {"ID1", "ID2"}},
-        ScanCase{"HardwareIdTrimmedOfBlanksAndTabsOnly",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n%D%=Install,\t ID 1\t \r\n",
-                 {"Install"},
-                 {"ID 1"}},
-        ScanCase{"EntryOf99CharactersFits",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n" + ModelLineOfLength(99) + "\r\n",
-                 {"S"},
-                 {Repeat('X', 93)}},
-        ScanCase{"EntryOf100CharactersIsSkipped",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n" + ModelLineOfLength(100) + "\r\n%D2%=S2,ID2\r\n",
-                 {"S2"},
-                 {"ID2"}},
+                 kHead + "%D1%=Install1,ID1\r\n%NoEquals%Install,IDX\r\n%NoComma%=Install\r\n"
+                 "%Comma,First%=Install,IDY\r\n%Blank%=Install, \t \r\n%D2%=Install2,ID2\r\n",
+                 {"Install1", "Install2"}, {"ID1", "ID2"}},
+        ScanCase{"HardwareIdTrimmedOfBlanksAndTabsOnly", kHead + "%D%=Install,\t ID 1\t \r\n", {"Install"}, {"ID 1"}},
+        ScanCase{"EntryOf99CharactersFits", kHead + ModelLineOfLength(99) + "\r\n", {"S"}, {Repeat('X', 93)}},
+        ScanCase{"EntryOf100CharactersIsSkipped", kHead + ModelLineOfLength(100) + "\r\n%D2%=S2,ID2\r\n",
+                 {"S2"}, {"ID2"}},
         ScanCase{"EntryJoinedBeyond99CharactersIsSkipped",
-                 "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n" + ModelLineOfLength(60) + "\r\n" + Repeat('Y', 40) +
-                     "\r\n%D2%=S2,ID2\r\n",
-                 {"S2"},
-                 {"ID2"}},
+                 kHead + ModelLineOfLength(60) + "\r\n" + Repeat('Y', 40) + "\r\n%D2%=S2,ID2\r\n", {"S2"}, {"ID2"}},
         ScanCase{"ManufacturerLineOf99CharactersFits",
                  "[Manufacturer]\r\n%M%=" + Repeat('N', 95) + "\r\n[" + Repeat('N', 95) + "]\r\n%D%=S,ID1\r\n",
-                 {"S"},
-                 {"ID1"}},
+                 {"S"}, {"ID1"}},
         ScanCase{"ManufacturerTextBeyond99CharactersGivesNothing",
-                 "[Manufacturer]\r\n%M%=" + Repeat('N', 96) + "\r\n[" + Repeat('N', 96) + "]\r\n%D%=S,ID1\r\n",
-                 {},
-                 {}},
+                 "[Manufacturer]\r\n%M%=" + Repeat('N', 96) + "\r\n[" + Repeat('N', 96) + "]\r\n%D%=S,ID1\r\n", {}, {}},
         // Cutting the joined text back to the lines that fit would find Models.
         ScanCase{"ManufacturerLinesJoinedBeyond99CharactersGiveNothing",
-                 "[Manufacturer]\r\n%M%=Models\r\n%M2%=" + Repeat('N', 90) + "\r\n[Models]\r\n%D%=S,ID1\r\n",
-                 {},
-                 {}},
+                 "[Manufacturer]\r\n%M%=Models\r\n%M2%=" + Repeat('N', 90) + "\r\n[Models]\r\n%D%=S,ID1\r\n", {}, {}},
         ScanCase{"ManufacturerWithoutEquals", "[Manufacturer]\r\nModels\r\n[Models]\r\n%D%=S,ID1\r\n", {}, {}},
         ScanCase{"NoManufacturerSection", "[Version]\r\nSignature=\"$Windows NT$\"\r\n", {}, {}},
         ScanCase{"EmptyManufacturerSection", "[Manufacturer]\r\n; only a comment\r\n[Models]\r\n%D%=S,ID1\r\n", {}, {}},
         ScanCase{"MissingModelSection", "[Manufacturer]\r\n%M%=Models\r\n[Other]\r\n%D%=S,ID1\r\n", {}, {}},
-        ScanCase{"EmptyModelSection", "[Manufacturer]\r\n%M%=Models\r\n[Models]\r\n[Other]\r\n%D%=S,ID1\r\n", {}, {}}),
+        ScanCase{"EmptyModelSection", kHead + "[Other]\r\n%D%=S,ID1\r\n", {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModelScanTest, MissingFileEmptiesTheLists) {
@@ -240,22 +194,19 @@ std::string NumberedModelSection(int lines, std::vector<std::string>& sections, 
   return inf;
 }
 
-TEST_F(ModelScanTest, SectionThatFitsTheBufferGivesEveryEntry) {
-  std::vector<std::string> sections, ids;
-  Scan("driver.inf", NumberedModelSection(150, sections, ids));  // 7500 bytes
-  EXPECT_TRUE(ListHolds(AppState.InstallSectionList, sections));
-  EXPECT_TRUE(ListHolds(AppState.HardwareIdList, ids));
-}
-
+// 150 lines take 7500 bytes and fit. Of 260, 199 take 9950 bytes and the
+// reader cuts the 200th one character short of its end, inside the hardware
+// id: that entry must not be stored cut.
 TEST_F(ModelScanTest, SectionCutByTheBufferLosesItsLastEntryNotPartOfAnId) {
-  // 199 lines take 9950 bytes; the reader cuts the 200th one character short
-  // of its end, inside the hardware id. That entry must not be stored cut.
-  std::vector<std::string> sections, ids;
-  Scan("driver.inf", NumberedModelSection(260, sections, ids));
-  sections.resize(199);
-  ids.resize(199);
-  EXPECT_TRUE(ListHolds(AppState.InstallSectionList, sections));
-  EXPECT_TRUE(ListHolds(AppState.HardwareIdList, ids));
+  for (const auto& [lines, kept] : {std::pair{150, 150}, std::pair{260, 199}}) {
+    SCOPED_TRACE(lines);
+    std::vector<std::string> sections, ids;
+    Scan("driver.inf", NumberedModelSection(lines, sections, ids));
+    sections.resize(kept);
+    ids.resize(kept);
+    EXPECT_TRUE(ListHolds(AppState.InstallSectionList, sections));
+    EXPECT_TRUE(ListHolds(AppState.HardwareIdList, ids));
+  }
 }
 
 // Every file of the INF corpus, scanned and summarised: whatever its shape,
@@ -272,26 +223,19 @@ TEST_F(ModelScanTest, CorpusFilesKeepTheListsWellFormed) {
     ASSERT_LT(path.size(), kPathCapacity);
 
     ScanInfModels(path.c_str());
-    const ReaderView ids = ReadList(AppState.HardwareIdList);
-    ASSERT_TRUE(ids.tailZero) << "HardwareIdList " << Describe(AppState.HardwareIdList);
+    const auto ids = Entries(AppState.HardwareIdList);
+    ASSERT_TRUE(ids) << "HardwareIdList " << Describe(AppState.HardwareIdList);
     // Install-section names are walked by offset, entry for entry with the
     // ids, since an empty name is a stored entry of its own.
-    size_t at = 0;
-    for (const std::string& id : ids.entries) {
+    const auto sections = Entries(AppState.InstallSectionList, ids->size());
+    ASSERT_TRUE(sections) << "InstallSectionList " << Describe(AppState.InstallSectionList) << " for " << ids->size()
+                          << " ids";
+    for (const std::string& section : *sections) EXPECT_LT(section.size(), kWorkingLineCapacity);
+    for (const std::string& id : *ids) {
       EXPECT_LT(id.size(), kWorkingLineCapacity);
-      EXPECT_FALSE(id.empty());
-      EXPECT_TRUE(id.front() != ' ' && id.front() != '\t' && id.back() != ' ' && id.back() != '\t') << id;
-      const void* nul = std::memchr(AppState.InstallSectionList + at, '\0', kListCapacity - at);
-      ASSERT_NE(nul, nullptr);
-      const size_t length = static_cast<size_t>(static_cast<const char*>(nul) - (AppState.InstallSectionList + at));
-      EXPECT_LT(length, kWorkingLineCapacity);
-      at += length + 1;
+      EXPECT_TRUE(id.find_first_not_of(" \t") == 0 && id.find_last_not_of(" \t") == id.size() - 1) << id;
     }
-    ASSERT_LT(at, kListCapacity);
-    EXPECT_TRUE(std::all_of(AppState.InstallSectionList + at, AppState.InstallSectionList + kListCapacity,
-                            [](char c) { return c == '\0'; }))
-        << "InstallSectionList " << Describe(AppState.InstallSectionList) << " for " << ids.entries.size() << " ids";
-    if (!ids.entries.empty()) ++filesWithEntries;
+    if (!ids->empty()) ++filesWithEntries;
 
     char summary[kDriverSummaryCapacity];
     std::memset(summary, 'x', sizeof summary);

@@ -2,61 +2,33 @@
 // devices, showing a machine, planning faults, and refusing bad input with
 // one line on standard error and the machine left as it was.
 #include "tests/support/device_helpers.h"
+#include "tests/support/process.h"
 
 #include <algorithm>
 #include <fstream>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
 using nlohmann::json;
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
-
 class Winsim : public test::SimTest {
  protected:
-  Outcome RunWinsim(const std::vector<std::string>& args) {
-    const std::string out = (root_ / "winsim.out").string(), err = (root_ / "winsim.err").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> words = {WINSIM_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    Outcome run;
-    if (posix_spawn(&pid, WINSIM_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = test::ReadFile(out);
-    run.err = test::ReadFile(err);
-    return run;
+  test::ProcessRun RunWinsim(const std::vector<std::string>& args) {
+    test::ProcessLaunch launch{WINSIM_PATH, {"winsim"}, packageDir_, {}, "", 30};
+    launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+    return test::RunProcess(launch);
   }
   json Show(const std::string& dir) {
-    const Outcome run = RunWinsim({"show", dir, "--json"});
-    EXPECT_EQ(run.code, 0) << run.err;
+    const test::ProcessRun run = RunWinsim({"show", dir, "--json"});
+    EXPECT_EQ(run.exit, 0) << run.err;
     return json::parse(run.out);
   }
   std::string Dir(const char* name) { return (root_ / name).string(); }
 };
 
 TEST_F(Winsim, NewMachines) {
-  const Outcome run = RunWinsim({"new", Dir("m")});
-  EXPECT_EQ(run.code, 0) << run.err;
+  const test::ProcessRun run = RunWinsim({"new", Dir("m")});
+  EXPECT_EQ(run.exit, 0) << run.err;
   EXPECT_EQ(run.out + run.err, "");
   json m = Show(Dir("m"));
   const json expected = {{"family", "nt"},           {"version", "0x4A65000A"},
@@ -70,7 +42,7 @@ TEST_F(Winsim, NewMachines) {
   EXPECT_TRUE(m["staged_infs"].empty() && m["new_files"].empty() && m["removed_files"].empty());
   EXPECT_NE(RunWinsim({"show", Dir("m")}).out.find("ACPI\\PNP0303"), std::string::npos);
 
-  ASSERT_EQ(RunWinsim({"new", Dir("n"), "--family", "9x", "--lang", "0x0804", "--arch", "x86"}).code, 0);
+  ASSERT_EQ(RunWinsim({"new", Dir("n"), "--family", "9x", "--lang", "0x0804", "--arch", "x86"}).exit, 0);
   m = Show(Dir("n"));
   EXPECT_EQ(m["machine"]["version"], "0xC0000A04");
   EXPECT_EQ(m["machine"]["language"], "0x0804");
@@ -79,14 +51,13 @@ TEST_F(Winsim, NewMachines) {
 }
 
 TEST_F(Winsim, AddPlugAndUnplug) {
-  ASSERT_EQ(RunWinsim({"new", Dir("m")}).code, 0);
-  const Outcome added = RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0070&REV_0001", "--hwid",
-                             "USB\\VID_F00D&PID_0070", "--compat", "USB\\Class_FF", "--absent", "--flags", "0x40"});
-  ASSERT_EQ(added.code, 0) << added.err;
-  ASSERT_FALSE(added.out.empty());
+  ASSERT_EQ(RunWinsim({"new", Dir("m")}).exit, 0);
+  const auto added = RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0070&REV_0001", "--hwid",
+                                "USB\\VID_F00D&PID_0070", "--compat", "USB\\Class_FF", "--absent", "--flags", "0x40"});
+  ASSERT_EQ(added.exit, 0) << added.err;
+  ASSERT_EQ(std::count(added.out.begin(), added.out.end(), '\n'), 1);
+  ASSERT_EQ(added.out.back(), '\n');
   const std::string id = added.out.substr(0, added.out.size() - 1);
-  EXPECT_EQ(added.out.back(), '\n');
-  EXPECT_EQ(id.find('\n'), std::string::npos);
   json d = Show(Dir("m"))["devices"][3];
   EXPECT_EQ(d["instance_id"], id);
   EXPECT_EQ(d["instance_id"].get<std::string>().rfind("USB\\VID_F00D&PID_0070\\", 0), 0u);
@@ -95,22 +66,22 @@ TEST_F(Winsim, AddPlugAndUnplug) {
   EXPECT_EQ(d["compatible_ids"], json::array({"USB\\Class_FF"}));
   EXPECT_TRUE(d["driver"].is_null());
 
-  EXPECT_EQ(RunWinsim({"plug", Dir("m"), "usb\\vid_f00d&pid_0070"}).code, 0);
+  EXPECT_EQ(RunWinsim({"plug", Dir("m"), "usb\\vid_f00d&pid_0070"}).exit, 0);
   EXPECT_TRUE(Show(Dir("m"))["devices"][3]["present"].get<bool>());
-  EXPECT_EQ(RunWinsim({"unplug", Dir("m"), id}).code, 0);
+  EXPECT_EQ(RunWinsim({"unplug", Dir("m"), id}).exit, 0);
   EXPECT_FALSE(Show(Dir("m"))["devices"][3]["present"].get<bool>());
 }
 
 TEST_F(Winsim, PlugInstallsAStagedDriver) {
-  ASSERT_EQ(RunWinsim({"new", Dir("m")}).code, 0);
-  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0071", "--absent"}).code, 0);
+  ASSERT_EQ(RunWinsim({"new", Dir("m")}).exit, 0);
+  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0071", "--absent"}).exit, 0);
   // Staged by a program run on that machine.
   sim::OpenMachine(Dir("m"));
   WritePackageFile("drv.inf", test::PackageInf("USB\\VID_F00D&PID_0071"));
   WritePackageFile("testdrv.sys", "driver image");
   ASSERT_TRUE(SetupCopyOEMInfA(PackagePath("drv.inf").c_str(), nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr));
 
-  EXPECT_EQ(RunWinsim({"plug", Dir("m"), "USB\\VID_F00D&PID_0071"}).code, 0);
+  EXPECT_EQ(RunWinsim({"plug", Dir("m"), "USB\\VID_F00D&PID_0071"}).exit, 0);
   const json m = Show(Dir("m"));
   EXPECT_EQ(m["devices"][3]["driver"]["inf"], "oem0.inf");
   ASSERT_EQ(m["staged_infs"].size(), 1u);
@@ -121,8 +92,8 @@ TEST_F(Winsim, PlugInstallsAStagedDriver) {
 }
 
 TEST_F(Winsim, FaultPlanIsKeptInTheMachine) {
-  ASSERT_EQ(RunWinsim({"new", Dir("m")}).code, 0);
-  ASSERT_EQ(RunWinsim({"fault", Dir("m"), "SetupOpenFileQueue", "--nth", "2", "--error", "8"}).code, 0);
+  ASSERT_EQ(RunWinsim({"new", Dir("m")}).exit, 0);
+  ASSERT_EQ(RunWinsim({"fault", Dir("m"), "SetupOpenFileQueue", "--nth", "2", "--error", "8"}).exit, 0);
   const json plan = Show(Dir("m"))["faults"];
   EXPECT_EQ(plan, json::parse(R"([{"call":"SetupOpenFileQueue","nth":2,"error":"0x00000008"}])"));
   sim::OpenMachine(Dir("m"));
@@ -131,21 +102,21 @@ TEST_F(Winsim, FaultPlanIsKeptInTheMachine) {
   EXPECT_NE(first, INVALID_HANDLE_VALUE);
   EXPECT_RESULT_AND_ERROR(SetupOpenFileQueue(), INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY);
   SetupCloseFileQueue(first);
-  ASSERT_EQ(RunWinsim({"fault", Dir("m"), "--clear"}).code, 0);
+  ASSERT_EQ(RunWinsim({"fault", Dir("m"), "--clear"}).exit, 0);
   EXPECT_TRUE(Show(Dir("m"))["faults"].empty());
 }
 
 TEST_F(Winsim, BadInputIsOneLineAndChangesNothing) {
-  ASSERT_EQ(RunWinsim({"new", Dir("m")}).code, 0);
-  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0072"}).code, 0);
-  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0072"}).code, 0);
+  ASSERT_EQ(RunWinsim({"new", Dir("m")}).exit, 0);
+  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0072"}).exit, 0);
+  ASSERT_EQ(RunWinsim({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0072"}).exit, 0);
   std::filesystem::create_directories(root_ / "full");
   std::ofstream(root_ / "full" / "x") << "x";
   const std::string before = test::ReadFile(root_ / "m" / "machine.json");
   const std::string m = Dir("m");
   struct Case {
     std::vector<std::string> args;
-    int code;
+    int exit;
   } cases[] = {
       {{}, 2},
       {{"frobnicate", m}, 2},
@@ -167,8 +138,8 @@ TEST_F(Winsim, BadInputIsOneLineAndChangesNothing) {
     std::string shown;
     for (const std::string& a : c.args) shown += a + " ";
     SCOPED_TRACE(shown);
-    const Outcome run = RunWinsim(c.args);
-    EXPECT_EQ(run.code, c.code);
+    const test::ProcessRun run = RunWinsim(c.args);
+    EXPECT_EQ(run.exit, c.exit);
     EXPECT_EQ(run.out, "");
     ASSERT_FALSE(run.err.empty());
     EXPECT_EQ(run.err.rfind("winsim: ", 0), 0u);
@@ -179,8 +150,7 @@ TEST_F(Winsim, BadInputIsOneLineAndChangesNothing) {
   // No refused machine was left behind, not even half made.
   for (const auto& entry : std::filesystem::directory_iterator(root_)) {
     const std::string name = entry.path().filename().string();
-    EXPECT_TRUE(name == "m" || name == "full" || name == "machine" || name == "package" || name.rfind("winsim.", 0) == 0)
-        << name;
+    EXPECT_TRUE(name == "m" || name == "full" || name == "machine" || name == "package") << name;
   }
 }
 
