@@ -127,20 +127,13 @@ const HelpCase kHelpCases[] = {
 INSTANTIATE_TEST_SUITE_P(FamiliesAndLanguages, HelpDialog, ::testing::ValuesIn(kHelpCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A main dialog that opens the help on HELP, as the program's does.
-INT_PTR CALLBACK MainWithHelp(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  AppState.MainWindow = dialog;
-  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 2);
-  if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
-    DialogBoxParamA(sim::ProgramInstance(), MAKEINTRESOURCEA(IDD_HELP), dialog, HelpDialogProc, 0);
-  return 0;
-}
-
 class HelpWithFailedCheck : public HelpDialog {};
 
+// HELP of the program's main dialog on a machine whose platform check fails.
 TEST_P(HelpWithFailedCheck, ShowsThePlatformErrorEndsTheOwnerWith129AndStillShowsTheNtText) {
+  AppState.AppInstance = sim::ProgramInstance();
   std::vector<std::string> steps;
-  const auto run = test::RunDialog(IDD_MAIN, MainWithHelp, {"press 1009", "key enter", "key enter", "key esc"},
+  const auto run = test::RunDialog(IDD_MAIN, MainDialogProc, {"press 1009", "key enter", "key enter", "key esc"},
                                    [&](size_t) { steps.push_back(sim::UiSnapshot()); });
   // The box comes first, owned by the main dialog, while the help dialog is not yet shown.
   ASSERT_GE(steps.size(), 4u);
