@@ -5,13 +5,11 @@
 #include "res/resource.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/sim_fixture.h"
-
-#include <cstring>
+#include "ui/ui.h"
 
 namespace {
 
 struct Message {
-  std::string window;
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
@@ -30,17 +28,10 @@ std::vector<Message> Commands(size_t from = 0) {
   return out;
 }
 
-INT_PTR CALLBACK HelpRecorder(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_log.push_back({sim::WindowName(dialog), message, wParam, lParam});
-  if (message == WM_INITDIALOG) return 1;
-  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 7);
-  return 0;
-}
-
 // Fills the combo box and answers the buttons: INSTALL shows an owned box,
-// UNINSTALL one without owner, HELP opens the help dialog.
+// UNINSTALL one without owner, HELP opens the program's help dialog.
 INT_PTR CALLBACK MainRecorder(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_log.push_back({sim::WindowName(dialog), message, wParam, lParam});
+  g_log.push_back({message, wParam, lParam});
   switch (message) {
     case WM_INITDIALOG:
       g_main = dialog;
@@ -59,7 +50,7 @@ INT_PTR CALLBACK MainRecorder(HWND dialog, UINT message, WPARAM wParam, LPARAM l
           if (g_showBoxes) MessageBoxA(nullptr, "no owner", "T", MB_OK);
           break;
         case IDC_HELP:
-          DialogBoxParamA(sim::ProgramInstance(), MAKEINTRESOURCEA(IDD_HELP), dialog, HelpRecorder, 0);
+          DialogBoxParamA(sim::ProgramInstance(), MAKEINTRESOURCEA(IDD_HELP), dialog, HelpDialogProc, 0);
           ShowWindow(GetDlgItem(dialog, IDC_DELETE_FILES), SW_SHOW);
           break;
         default: break;
@@ -133,7 +124,7 @@ TEST_P(InitialFocus, FollowsTheAnswerToInitDialog) {
   const FocusCase& c = GetParam();
   g_initAnswer = c.initAnswer;
   std::string focus;
-  test::RunDialog(c.templateId, c.templateId == IDD_MAIN ? MainRecorder : HelpRecorder, {},
+  test::RunDialog(c.templateId, c.templateId == IDD_MAIN ? MainRecorder : HelpDialogProc, {},
                   [&](size_t) { focus = test::SnapshotField("focus"); });
   EXPECT_EQ(focus, c.focus);
 }
@@ -208,62 +199,43 @@ const KeyCase kKeyCases[] = {
 INSTANTIATE_TEST_SUITE_P(Keys, Keyboard, ::testing::ValuesIn(kKeyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-}  // namespace
-
-namespace {
-
-std::vector<WORD> ComboNotifications(size_t from = 0) {
+// The notification codes of the commands logged in [from, to).
+std::vector<WORD> Codes(size_t from, size_t to) {
   std::vector<WORD> out;
-  for (const Message& m : Commands(from))
-    if (LOWORD(m.wParam) == IDC_INF_COMBO) out.push_back(HIWORD(m.wParam));
+  for (size_t i = from; i < to && i < g_log.size(); ++i)
+    if (g_log[i].message == WM_COMMAND) out.push_back(HIWORD(g_log[i].wParam));
   return out;
 }
 
 TEST_F(DialogManager, SelectionChangeIsSentForTheUsersChoiceOnly) {
-  size_t afterInit = 0, afterSelect = 0;
+  std::vector<size_t> marks;
   LRESULT selection = 0;
   test::RunDialog(IDD_MAIN, MainRecorder, {"select 1", "select 5", "key esc"}, [&](size_t i) {
-    if (i == 0) afterInit = g_log.size();
+    marks.push_back(g_log.size());
     if (i == 1) {
-      afterSelect = g_log.size();
       // The program selecting an item tells nobody.
       SendDlgItemMessageA(g_main, IDC_INF_COMBO, CB_SETCURSEL, 0, 0);
       selection = SendDlgItemMessageA(g_main, IDC_INF_COMBO, CB_GETCURSEL, 0, 0);
     }
   });
-  EXPECT_TRUE(ComboNotifications(0).size() >= 4u);
-  std::vector<WORD> init;
-  for (size_t i = 0; i < afterInit; ++i)
-    if (g_log[i].message == WM_COMMAND) init.push_back(HIWORD(g_log[i].wParam));
-  EXPECT_TRUE(init.empty()) << "CB_SETCURSEL in WM_INITDIALOG sent a notification";
-  std::vector<WORD> user;
-  for (size_t i = afterInit; i < afterSelect; ++i)
-    if (g_log[i].message == WM_COMMAND) user.push_back(HIWORD(g_log[i].wParam));
-  const std::vector<WORD> expected = {CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP};
-  EXPECT_EQ(user, expected);
+  ASSERT_GE(marks.size(), 3u);
+  EXPECT_EQ(Codes(0, marks[0]), std::vector<WORD>{}) << "CB_SETCURSEL in WM_INITDIALOG sent a notification";
+  EXPECT_EQ(Codes(marks[0], marks[1]),
+            (std::vector<WORD>{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}));
   EXPECT_EQ(selection, 0);
   // "select 5" names no item: nothing is sent.
-  for (WORD code : ComboNotifications(afterSelect)) EXPECT_NE(code, CBN_SELCHANGE);
+  EXPECT_EQ(Codes(marks[1], marks[2]), std::vector<WORD>{});
 }
 
 TEST_F(DialogManager, NestedDialogDisablesItsOwnerUntilItEnds) {
   std::vector<std::string> stacks;
-  size_t beforeRefused = 0, afterRefused = 0;
-  const auto run = test::RunDialog(IDD_MAIN, MainRecorder, {"press 1009", "press 1001", "key enter", "key esc", "key esc"},
-                                   [&](size_t i) {
-                                     const std::string snap = sim::UiSnapshot();
-                                     stacks.push_back(snap.substr(snap.find("stack"), snap.find('\n', snap.find("stack")) - snap.find("stack")));
-                                     if (i == 1) beforeRefused = Commands().size();
-                                     if (i == 2) afterRefused = Commands().size();
-                                   });
+  const auto run = test::RunDialog(IDD_MAIN, MainRecorder, {"press 1009", "press 1001", "key esc", "key esc"},
+                                   [&](size_t) { stacks.push_back(test::SnapshotLine("stack")); });
   EXPECT_EQ(run.result, 2);
-  ASSERT_GE(stacks.size(), 4u);
-  EXPECT_EQ(stacks[0], "stack 129");
-  EXPECT_EQ(stacks[1], "stack 129(disabled) 103");
-  EXPECT_EQ(afterRefused, beforeRefused) << "a click on the disabled owner reached it";
+  // The click on the disabled owner goes to the help dialog, which has no such control.
+  EXPECT_EQ(stacks, (std::vector<std::string>{"stack 129", "stack 129(disabled) 103", "stack 129(disabled) 103", "stack 129"}));
   EXPECT_NE(run.output.find("note: refused: dialog 103 has no control 1001"), std::string::npos) << run.output;
-  EXPECT_EQ(stacks[3], "stack 129(disabled) 103") << "Enter leaves the help dialog open";
-  EXPECT_EQ(stacks[4], "stack 129") << "Esc ended the help dialog and enabled its owner";
+  for (const Message& m : Commands()) EXPECT_NE(LOWORD(m.wParam), IDC_INSTALL) << "the click reached the owner";
 }
 
 TEST_F(DialogManager, OwnedBoxDisablesTheDialogAndABoxWithoutOwnerDoesNot) {

@@ -4,7 +4,6 @@
 #include "app/messages.h"
 #include "tests/support/sim_fixture.h"
 
-
 namespace {
 
 using test::Gbk;
@@ -80,7 +79,5 @@ INSTANTIATE_TEST_SUITE_P(Languages, MessageCatalogue,
                          ::testing::Values(LanguageCase{"English", 0x0409, false},
                                            LanguageCase{"Chinese", 0x0804, true}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MessageTexts, SummaryForNoInfIsTheSameInBothLanguages) { EXPECT_STREQ(SummaryNoInf, "No found *.inf!"); }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The terminal front end under tmux, with the real program: started with no
-# arguments in a package directory of two INF files, on a machine with the
-# example sensor plugged in and a Chinese-speaking user; keys are sent as a
-# user types them and the screen is read back with capture-pane. Skips
-# (exit 77) where tmux is not installed.
+# The real program on the terminal front end under tmux: no arguments, two INF
+# files, the example sensor plugged in, a Chinese-speaking user; keys sent as a
+# user types them, the screen read back. Skips (77) without tmux.
 #   terminal_ui_test.sh PATH/TO/setup PATH/TO/winsim
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -64,8 +62,7 @@ for text in "Device Driver Install / UnInstall" "Select INF File :" "[exampledrv
 done
 absent "Delete the driver files"
 
-# Tab reaches INSTALL and Enter presses it: the driver is updated and the
-# result box, in the user's language, is on top until Enter closes it.
+# Tab and Enter press INSTALL: the result box, in the user's language, stays on top until Enter.
 keys Tab
 wait_for "focus: 1001 INSTALL"
 keys Enter
@@ -76,8 +73,7 @@ keys Enter
 wait_gone "驱动安装成功!"
 wait_for "focus: 1001 INSTALL"
 
-# On to HELP past UNINSTALL and the summary; Space opens the help dialog on
-# top, with the Chinese text; Enter leaves it open.
+# Space on HELP opens the help on top, with the Chinese text; Enter leaves it open.
 keys Tab Tab Tab
 wait_for "focus: 1009 ? HELP"
 keys Space
@@ -104,8 +100,7 @@ wait_for 'deleted C:\WINDOWS\system32\drivers\exampledrv.sys'
 keys Enter
 wait_gone "驱动卸载成功!"
 
-# From UNINSTALL, Up moves to INSTALL and then to the combo box, and Down
-# selects the next file, whose summary replaces the first.
+# Up twice reaches the combo box, and Down selects the next file, whose summary replaces the first.
 keys Up
 wait_for "focus: 1001 INSTALL"
 keys Up

@@ -1,5 +1,7 @@
 #include "tests/support/dialog_script.h"
 
+#include <sstream>
+
 namespace test {
 
 DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>& events,
@@ -15,7 +17,6 @@ DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>
       &out);
   DialogRun run;
   run.result = DialogBoxParamA(sim::ProgramInstance(), MAKEINTRESOURCEA(templateId), owner, proc, param);
-  run.error = GetLastError();
   run.output = out.str();
   return run;
 }
@@ -27,6 +28,13 @@ std::string SnapshotField(const std::string& field) {
   if (at == std::string::npos) return "";
   const size_t start = at + field.size() + 2;
   return first.substr(start, first.find(' ', start) - start);
+}
+
+std::string SnapshotLine(const std::string& word) {
+  std::istringstream snapshot(sim::UiSnapshot());
+  for (std::string line; std::getline(snapshot, line);)
+    if (line.starts_with(word + " ")) return line;
+  return "";
 }
 
 }  // namespace test

@@ -5,7 +5,6 @@
 #include "platform/sim/sim.h"
 
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,8 +12,7 @@ namespace test {
 
 struct DialogRun {
   INT_PTR result = 0;
-  DWORD error = 0;          // the last error right after DialogBoxParamA
-  std::string output;       // what the scripted front end printed
+  std::string output;  // what the scripted front end printed
 };
 
 // `before(i)` runs just before event i is handed over, and once more with
@@ -25,5 +23,7 @@ DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>
 // A field of the first line of the snapshot, e.g. SnapshotField("focus") of
 // "dialog 129 ... focus=1001 ..." is "1001".
 std::string SnapshotField(const std::string& field);
+// The line of the snapshot that begins with `word`, e.g. "stack 129(disabled) 103".
+std::string SnapshotLine(const std::string& word);
 
 }  // namespace test
