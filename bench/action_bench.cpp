@@ -6,6 +6,9 @@
 #include "app/app_state.h"
 #include "app/entry.h"
 #include "bench/bench_support.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/pnp/pnp.h"
+#include "platform/sim/user32/user32.h"
 
 #include <benchmark/benchmark.h>
 

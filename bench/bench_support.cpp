@@ -1,4 +1,5 @@
 #include "bench/bench_support.h"
+#include "platform/sim/machine/machine.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // generated machines of many devices and the example package.
 #pragma once
 
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/machine.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -7,6 +7,9 @@
 #include "inf/inf.h"
 #include "install/install.h"
 #include "uninstall/uninstall.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,8 @@
 // forget that parse first, so they include reading and parsing the file.
 #include "app/app_state.h"
 #include "inf/inf.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
 
 #include <benchmark/benchmark.h>
 

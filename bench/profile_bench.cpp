@@ -12,7 +12,8 @@
 // same files in the same run.
 #include "bench/bench_support.h"
 #include "bench/profile_cases.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
 
 #include <benchmark/benchmark.h>
 

@@ -27,18 +27,21 @@ add_custom_command(
   COMMENT "Embedding the compiled resources"
   VERBATIM)
 
-file(GLOB PLATFORM_SIM_SOURCES CONFIGURE_DEPENDS platform/sim/*.cpp)
-list(FILTER PLATFORM_SIM_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+# A folder per Windows library the simulation stands in for, beside the
+# machine itself and the front ends; loader/ and winsim/ hold programs.
+file(GLOB PLATFORM_SIM_SOURCES CONFIGURE_DEPENDS platform/sim/*/*.cpp)
+list(FILTER PLATFORM_SIM_SOURCES EXCLUDE REGEX "/platform/sim/(loader|winsim)/")
 add_library(platform_sim STATIC ${PLATFORM_SIM_SOURCES} ${SETUP_RES_DIR}/setup_res.cpp)
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(platform_sim PUBLIC nlohmann_json::nlohmann_json PRIVATE PkgConfig::NCURSESW)
-# Nothing calls the default machine's file: it registers itself when loaded, so
-# every program of the simulation must link it.
-target_link_options(platform_sim INTERFACE "LINKER:--undefined=sim_default_machine_anchor")
+# Nothing calls the default machine's file or newdev.DLL by name: they register
+# themselves when loaded, so every program of the simulation must link them.
+target_link_options(platform_sim INTERFACE "LINKER:--undefined=sim_default_machine_anchor"
+                    "LINKER:--undefined=sim_newdev_anchor")
 
 target_link_libraries(setup_core PUBLIC platform_sim)
 
-add_executable(setup platform/sim/main.cpp)
+add_executable(setup platform/sim/loader/main.cpp)
 target_link_libraries(setup PRIVATE setup_core platform_sim)
 
 # The companion command that makes and shows simulated machines.

@@ -11,8 +11,8 @@ target_link_libraries(setup PRIVATE setup_core setupapi cfgmgr32 user32 kernel32
 target_link_options(setup PRIVATE -static -static-libgcc -static-libstdc++ -mwindows)
 
 enable_testing()
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt)
-  add_subdirectory(tests/windows)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/tools/CMakeLists.txt)
+  add_subdirectory(tests/wine/tools)
 endif()
 # The Windows half of the benchmarks (run under Wine by bench/run).
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)

@@ -6,6 +6,10 @@
 // is closed once.
 #include "fuzz/fuzz_support.h"
 #include "uninstall/uninstall.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 
 #include <cstring>
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "app/app_state.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/user32/user32.h"
 
 #include <cstdint>
 #include <cstdio>

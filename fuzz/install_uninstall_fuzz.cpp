@@ -13,6 +13,12 @@
 #include "inf/inf.h"
 #include "install/install.h"
 #include "res/resource.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
+#include "platform/sim/pnp/pnp.h"
+#include "platform/sim/user32/user32.h"
 
 #include <cstring>
 #include <set>

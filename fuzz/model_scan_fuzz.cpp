@@ -5,6 +5,10 @@
 // and the summary is a terminated text of at most 99 characters.
 #include "fuzz/fuzz_support.h"
 #include "inf/inf.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 
 #include <cstring>
 #include <memory>

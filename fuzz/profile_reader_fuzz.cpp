@@ -2,6 +2,8 @@
 // the program uses and at the smallest ones, stays inside its buffer and
 // hands back a well-formed list or text.
 #include "fuzz/fuzz_support.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
 
 #include <cstring>
 #include <memory>

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "tests/support/sim_fixture.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/pnp/pnp.h"
 
 #include <optional>
 #include <string>

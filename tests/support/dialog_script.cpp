@@ -1,4 +1,6 @@
 #include "tests/support/dialog_script.h"
+#include "platform/sim/frontend/frontend.h"
+#include "platform/sim/user32/user32.h"
 
 #include <sstream>
 

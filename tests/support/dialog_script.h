@@ -2,7 +2,7 @@
 // events one by one, with a look at the dialogs before each of them.
 #pragma once
 
-#include "platform/sim/sim.h"
+#include "platform/win32.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,9 @@
 #include "tests/support/install_package.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
+#include "platform/sim/pnp/pnp.h"
 
 #include <filesystem>
 

@@ -1,4 +1,5 @@
 #include "tests/support/package_run.h"
+#include "platform/sim/machine/machine.h"
 
 namespace test {
 

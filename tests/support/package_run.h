@@ -5,6 +5,8 @@
 
 #include "tests/support/device_helpers.h"
 #include "tests/support/process.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/pnp/pnp.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,5 @@
 #include "tests/support/process.h"
+#include "platform/sim/base/text.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,9 @@
 #include "tests/support/sim_fixture.h"
+#include "platform/sim/base/text.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 
 #include <fstream>
 #include <iconv.h>

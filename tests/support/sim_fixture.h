@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/app_state.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "tests/support/install_package.h"  // CallCount
+#include "platform/sim/base/text.h"
+#include "platform/sim/machine/transcript.h"
 
 #include <cstdio>
 #include <string>

@@ -12,7 +12,10 @@
 // An error is one line on standard error and exit code 1 (2 for a command
 // line that cannot be understood). Every change is written to machine.json
 // atomically, and a new machine appears only when it is complete.
-#include "platform/sim/sim.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/devices.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/pnp/pnp.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,0 +1,174 @@
+// ANSI code page handling: conversions for terminals and files, case mapping.
+#include "platform/sim/base/text.h"
+
+
+
+#include <cstdint>
+#include <string>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <iconv.h>
+
+namespace sim {
+namespace {
+
+const char* IconvName(UINT codePage) { return codePage == 936 ? "CP936" : "CP1252"; }
+
+size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 1;
+}
+
+size_t Utf16Unit(const char* p, size_t left);
+
+// Converts with iconv; an input unit that has no counterpart becomes '?', as
+// the platform's conversions use '?' as their default character.
+std::string Convert(std::string_view input, const char* to, const char* from,
+                    size_t (*unitLength)(const char*, size_t)) {
+  // ASCII reads the same in every code page here and in UTF-8; most paths
+  // and names are ASCII, and they are converted on every file call.
+  if (unitLength != Utf16Unit &&
+      std::all_of(input.begin(), input.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(input);
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+  std::string out;
+  out.resize(input.size() * 4 + 16);
+  char* in = const_cast<char*>(input.data());
+  size_t inLeft = input.size();
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      const size_t used = static_cast<size_t>(dst - out.data());
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+      continue;
+    }
+    // EILSEQ or EINVAL: replace one unit and go on.
+    const size_t skip = std::min(inLeft, unitLength(in, inLeft));
+    in += skip;
+    inLeft -= skip;
+    if (dstLeft == 0) {
+      const size_t used = static_cast<size_t>(dst - out.data());
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+    }
+    *dst++ = '?';
+    --dstLeft;
+  }
+  out.resize(static_cast<size_t>(dst - out.data()));
+  iconv_close(cd);
+  return out;
+}
+
+size_t Utf8Unit(const char* p, size_t) { return Utf8SequenceLength(static_cast<unsigned char>(*p)); }
+size_t Utf16Unit(const char* p, size_t left) {
+  if (left >= 4) {
+    const unsigned unit = static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8);
+    if (unit >= 0xD800 && unit < 0xDC00) return 4;
+  }
+  return 2;
+}
+// One character of code page 936 (a lead byte and the byte after it) or of 1252.
+size_t Ansi936Unit(const char* p, size_t left) {
+  return left >= 2 && static_cast<unsigned char>(*p) >= 0x81 && static_cast<unsigned char>(*p) <= 0xFE ? 2 : 1;
+}
+size_t Ansi1252Unit(const char*, size_t) { return 1; }
+
+unsigned char Upper1252(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+  }
+}
+
+}  // namespace
+
+namespace internal {
+bool LeadByte(UINT codePage, unsigned char byte) { return codePage == 936 && byte >= 0x81 && byte <= 0xFE; }
+
+bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (LeadByte(codePage, x) && i + 1 < a.size()) {
+      if (x != y || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    const unsigned char ux = codePage == 936 ? (x >= 'a' && x <= 'z' ? x - 0x20 : x) : Upper1252(x);
+    const unsigned char uy = codePage == 936 ? (y >= 'a' && y <= 'z' ? y - 0x20 : y) : Upper1252(y);
+    if (ux != uy) return false;
+  }
+  return true;
+}
+}  // namespace internal
+
+std::string AnsiToUtf8(std::string_view ansi, UINT codePage) {
+  return Convert(ansi, "UTF-8", IconvName(codePage), codePage == 936 ? Ansi936Unit : Ansi1252Unit);
+}
+
+std::string Utf8ToAnsi(std::string_view utf8, UINT codePage) {
+  return Convert(utf8, IconvName(codePage), "UTF-8", Utf8Unit);
+}
+
+std::string Utf16LeToAnsi(std::string_view utf16, UINT codePage) {
+  return Convert(utf16, IconvName(codePage), "UTF-16LE", Utf16Unit);
+}
+
+std::string UpperAnsi(std::string_view text, UINT codePage) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (internal::LeadByte(codePage, c) && i + 1 < out.size()) {
+      ++i;  // a double-byte character is left as it is
+      continue;
+    }
+    out[i] = static_cast<char>(codePage == 936 ? (c >= 'a' && c <= 'z' ? c - 0x20 : c) : Upper1252(c));
+  }
+  return out;
+}
+
+std::string HexBytes(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string BytesFromHex(std::string_view hex) {
+  std::string out;
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    const int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
+    if (hi < 0 || lo < 0) break;
+    out += static_cast<char>(hi * 16 + lo);
+  }
+  return out;
+}
+
+}  // namespace sim

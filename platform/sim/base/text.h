@@ -1,0 +1,33 @@
+// Text in the ANSI code pages the simulated machines use (1252 and 936):
+// conversions, double-byte lead bytes, letter case, and the hex form in which
+// the transcript and the machine file keep exact bytes. Nothing here knows a
+// machine: the code page is always given.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+std::string AnsiToUtf8(std::string_view ansi, UINT codePage);
+std::string Utf8ToAnsi(std::string_view utf8, UINT codePage);  // characters the code page lacks become '?'
+std::string Utf16LeToAnsi(std::string_view utf16, UINT codePage);
+// Upper case as the platform maps it: ASCII and the Latin-1 letters of 1252;
+// a double-byte character of 936 is left as it is.
+std::string UpperAnsi(std::string_view text, UINT codePage);
+
+// Lower-case hex of bytes, as the transcript stores exact texts.
+std::string HexBytes(std::string_view bytes);
+std::string BytesFromHex(std::string_view hex);
+
+namespace internal {
+// True for the byte ranges of the ANSI code page's lead bytes (936 only).
+bool LeadByte(UINT codePage, unsigned char byte);
+// Case-insensitive equality of ANSI texts without allocating (a double-byte
+// character compares as it is).
+bool SameNoCase(UINT codePage, std::string_view a, std::string_view b);
+}  // namespace internal
+
+}  // namespace sim

@@ -1,0 +1,59 @@
+// Version, language and the three directories of the simulated Windows.
+#include "platform/sim/kernel32/kernel32.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace sim::internal {
+
+DWORD CopyOutPath(const std::string& text, char* buffer, DWORD size) {
+  const DWORD needed = static_cast<DWORD>(text.size() + 1);
+  if (!buffer || size < needed) return needed;
+  std::memcpy(buffer, text.c_str(), needed);
+  return needed - 1;
+}
+
+}  // namespace sim::internal
+
+using sim::internal::CopyOutPath;
+
+DWORD WINAPI GetVersion() { return sim::CurrentMachine().version; }
+
+LANGID WINAPI GetUserDefaultLangID() { return sim::CurrentMachine().language; }
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  const sim::Machine& m = sim::CurrentMachine();
+  if (auto error = sim::FaultFor("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND)) {
+    SetLastError(*error);
+    return 0;
+  }
+  if (m.windows_directory_fails) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return 0;
+  }
+  return CopyOutPath(m.windows_directory, buffer, size);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  if (auto error = sim::FaultFor("GetSystemDirectoryA", ERROR_PATH_NOT_FOUND)) {
+    SetLastError(*error);
+    return 0;
+  }
+  return CopyOutPath(sim::CurrentMachine().system_directory, buffer, size);
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  if (auto error = sim::FaultFor("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) {
+    SetLastError(*error);
+    return 0;
+  }
+  char cwd[4096];
+  if (!::getcwd(cwd, sizeof cwd)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return 0;
+  }
+  return CopyOutPath(sim::WindowsPathOf(cwd), buffer, size);
+}

@@ -1,0 +1,42 @@
+// Call counting and the fault plan: any simulated call can be made to fail,
+// by name and occurrence, from the machine file or from a test.
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+
+namespace sim {
+namespace {
+
+std::map<std::string, int> g_counts;
+std::vector<FaultRule> g_processRules;
+
+bool Matches(const FaultRule& rule, const std::string& name, int occurrence) {
+  return rule.call == name && (rule.nth == 0 || rule.nth == occurrence);
+}
+
+internal::ResetHook g_reset([] {
+  g_counts.clear();
+  g_processRules.clear();
+});
+
+}  // namespace
+
+std::optional<DWORD> FaultFor(const char* name, DWORD defaultError) {
+  const std::string key(name);
+  const int occurrence = ++g_counts[key];
+  for (const FaultRule& rule : g_processRules)
+    if (Matches(rule, key, occurrence)) return rule.error.value_or(defaultError);
+  for (const FaultRule& rule : CurrentMachine().faults)
+    if (Matches(rule, key, occurrence)) return rule.error.value_or(defaultError);
+  return std::nullopt;
+}
+
+void AddFault(const FaultRule& rule) { g_processRules.push_back(rule); }
+
+void ClearFaults() {
+  g_processRules.clear();
+  CurrentMachine().faults.clear();
+}
+
+const std::map<std::string, int>& CallCounts() { return g_counts; }
+
+}  // namespace sim

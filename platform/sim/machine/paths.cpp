@@ -1,0 +1,171 @@
+// Windows paths on the Linux file system: drive C is the machine's drive_c,
+// drive Z the Linux root, as Wine maps them.
+#include "platform/sim/machine/paths.h"
+
+#include "platform/sim/machine/machine.h"
+
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+#include <system_error>
+
+namespace sim {
+namespace {
+
+bool InvalidNameChar(unsigned char c) {
+  return c < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' || c == '*';
+}
+
+// Windows drops trailing dots and blanks of every path component.
+std::string StripTrailingDotsAndBlanks(std::string component) {
+  if (component == "." || component == "..") return component;
+  while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
+  return component;
+}
+
+std::vector<std::string> SplitComponents(std::string_view rest) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : rest) {
+    if (c == '\\') {
+      parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  parts.push_back(current);
+  return parts;
+}
+
+fs::path DriveRoot(char drive) {
+  switch (drive) {
+    case 'C': return CurrentMachine().dir / "drive_c";
+    case 'Z': return fs::path("/");
+    default: return fs::path();
+  }
+}
+
+// Finds `name` in `dir` ignoring letter case; the exact name is preferred.
+std::optional<std::string> FindEntryNoCase(const fs::path& dir, const std::string& utf8Name) {
+  std::error_code ec;
+  if (fs::exists(dir / utf8Name, ec)) return utf8Name;
+  const std::string wanted = UpperAnsi(Utf8ToAnsi(utf8Name));
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (UpperAnsi(Utf8ToAnsi(entry)) == wanted) return entry;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+HostPath MapWindowsPath(std::string_view windowsPath) {
+  HostPath result;
+  if (windowsPath.empty()) {
+    result.error = ERROR_PATH_NOT_FOUND;
+    return result;
+  }
+  if (windowsPath.size() >= MAX_PATH) {
+    result.error = ERROR_FILENAME_EXCED_RANGE;
+    return result;
+  }
+  // Work on UTF-8 so that a trail byte of a double-byte character is never
+  // taken for a backslash.
+  std::string path = AnsiToUtf8(windowsPath);
+  for (char& c : path)
+    if (c == '/') c = '\\';
+
+  char drive = 0;
+  std::string rest;
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    rest = path.substr(2);
+    if (rest.empty() || rest[0] != '\\') rest = "\\" + rest;
+  } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    result.error = ERROR_BAD_NETPATH;
+    return result;
+  } else {
+    char cwd[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryA(sizeof cwd, cwd);
+    if (n == 0 || n >= sizeof cwd) {
+      result.error = ERROR_PATH_NOT_FOUND;
+      return result;
+    }
+    const std::string current = AnsiToUtf8(cwd);
+    drive = current[0];
+    rest = path[0] == '\\' ? path : current.substr(2) + "\\" + path;
+  }
+
+  std::vector<std::string> resolved;
+  for (const std::string& raw : SplitComponents(rest)) {
+    const std::string part = StripTrailingDotsAndBlanks(raw);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!resolved.empty()) resolved.pop_back();
+      continue;
+    }
+    for (unsigned char c : part) {
+      if (InvalidNameChar(c)) {
+        result.error = ERROR_INVALID_NAME;
+        return result;
+      }
+    }
+    resolved.push_back(part);
+  }
+
+  fs::path host = DriveRoot(drive);
+  if (host.empty()) {
+    result.error = ERROR_PATH_NOT_FOUND;
+    return result;
+  }
+  std::string windows(1, drive);
+  windows += ":\\";
+  bool existing = true;
+  for (size_t i = 0; i < resolved.size(); ++i) {
+    std::string name = resolved[i];
+    if (existing) {
+      if (auto found = FindEntryNoCase(host, name)) {
+        name = *found;
+      } else {
+        existing = false;
+      }
+    }
+    host /= name;
+    windows += (i ? "\\" : "") + name;
+  }
+  result.host = host;
+  result.windows = Utf8ToAnsi(windows);
+  return result;
+}
+
+std::string WindowsPathOf(const fs::path& hostPath) {
+  std::error_code ec;
+  const fs::path real = fs::weakly_canonical(fs::absolute(hostPath), ec);
+  const fs::path driveC = fs::weakly_canonical(CurrentMachine().dir / "drive_c", ec);
+  std::string out;
+  const std::string realText = real.string();
+  const std::string driveText = driveC.string();
+  if (realText == driveText || realText.rfind(driveText + "/", 0) == 0) {
+    out = "C:\\" + realText.substr(std::min(realText.size(), driveText.size() + 1));
+  } else {
+    out = "Z:" + realText;
+  }
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  if (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return Utf8ToAnsi(out);
+}
+
+std::string WindowsDirectory() { return CurrentMachine().windows_directory; }
+std::string SystemDirectory() { return CurrentMachine().system_directory; }
+std::string InfDirectory() { return CurrentMachine().windows_directory + "\\INF"; }
+
+fs::path HostPathOf(std::string_view windowsPath) {
+  HostPath mapped = MapWindowsPath(windowsPath);
+  if (!mapped.ok()) throw std::runtime_error("cannot map Windows path " + std::string(windowsPath));
+  return mapped.host;
+}
+
+}  // namespace sim

@@ -1,0 +1,609 @@
+// INF files as the setup library reads them: SetupOpenInfFileA,
+// SetupCloseInfFile, SetupDiGetActualSectionToInstallA, and the parser that
+// the driver search, file queues and staging share.
+//
+// The reading rules differ from the profile functions: ";" starts a comment
+// anywhere outside quotes, "..." quotes (with "" for a quote), a backslash at
+// the end of a line continues it, fields are cut at commas, blanks around
+// fields and keys go, repeated sections are joined, and %strkey% is replaced
+// from [Strings] when a field is read. Text is compared in the ANSI code page,
+// double-byte characters whole, as the platform compares the Unicode text.
+#include "platform/sim/base/text.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/setupapi/setupapi.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <unordered_map>
+
+#include <sys/stat.h>
+
+namespace sim::internal {
+namespace {
+
+constexpr size_t kMaxSectionName = 255;
+
+bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+class Parser {
+ public:
+  Parser(std::string_view text, UINT codePage, InfData& out) : text_(text), cp_(codePage), out_(out) {}
+
+  // ERROR_SUCCESS, or the error with errorLine set.
+  DWORD Run(UINT& errorLine) {
+    unsigned garbageLine = 0;  // the first line before any section
+    int current = -1;
+    while (pos_ < text_.size()) {
+      const unsigned char c = static_cast<unsigned char>(text_[pos_]);
+      if (c == '\n') {
+        ++line_;
+        ++pos_;
+      } else if (IsBlank(c)) {
+        ++pos_;
+      } else if (c == ';') {
+        SkipToLineEnd();
+      } else if (c == '[') {
+        const size_t start = pos_ + 1;
+        size_t close = std::string_view::npos;
+        for (size_t i = start; i < text_.size() && text_[i] != '\n'; i += CharLength(i)) {
+          if (text_[i] == ']') {
+            close = i;
+            break;
+          }
+        }
+        if (close == std::string_view::npos) {
+          errorLine = line_;
+          return ERROR_BAD_SECTION_NAME_LINE;
+        }
+        const std::string name(text_.substr(start, close - start));
+        if (name.size() > kMaxSectionName) {
+          errorLine = line_;
+          return ERROR_SECTION_NAME_TOO_LONG;
+        }
+        current = static_cast<int>(SectionIndex(name));
+        pos_ = close + 1;
+        SkipToLineEnd();  // anything after "]" is ignored
+      } else {
+        InfLine parsed = ParseLine();
+        if (current < 0) {
+          if (!garbageLine) garbageLine = parsed.number;
+        } else {
+          out_.sections[static_cast<size_t>(current)].lines.push_back(std::move(parsed));
+        }
+      }
+    }
+    // Lines before the first section are tolerated only in a file that has
+    // string sections, as the platform does.
+    if (garbageLine && !out_.Section("Strings")) {
+      errorLine = garbageLine;
+      return ERROR_EXPECTED_SECTION_NAME;
+    }
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  size_t CharLength(size_t i) const {
+    return LeadByte(cp_, static_cast<unsigned char>(text_[i])) && i + 1 < text_.size() && text_[i + 1] != '\n' ? 2 : 1;
+  }
+
+  void SkipToLineEnd() {
+    while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
+  }
+
+  size_t SectionIndex(const std::string& name) {
+    const std::string upper = UpperAnsi(name);
+    auto it = out_.byName.find(upper);
+    if (it != out_.byName.end()) return it->second;  // repeated sections are joined
+    out_.sections.push_back(InfSection{name, {}});
+    out_.byName.emplace(upper, out_.sections.size() - 1);
+    return out_.sections.size() - 1;
+  }
+
+  void SkipLeadingBlanks() {
+    while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  }
+
+  // One logical line from pos_ (its first character is not blank, ";" or
+  // "["), continuation lines included; pos_ is left at its final line end.
+  InfLine ParseLine() {
+    InfLine line;
+    line.number = line_;
+    std::string field;
+    std::string pending;  // blanks after the field's text: kept only if more text follows
+    bool inKey = true;    // no "=" or "," seen yet
+    auto finish = [&] {
+      line.fields.push_back(field);
+      field.clear();
+      pending.clear();
+    };
+    for (;;) {
+      if (pos_ >= text_.size() || text_[pos_] == '\n') {
+        finish();
+        break;
+      }
+      const char c = text_[pos_];
+      if (c == '"') {
+        field += pending;
+        pending.clear();
+        ++pos_;
+        while (pos_ < text_.size() && text_[pos_] != '\n') {
+          if (text_[pos_] == '"') {
+            if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '"') {
+              field += '"';
+              pos_ += 2;
+              continue;
+            }
+            ++pos_;
+            break;
+          }
+          const size_t n = CharLength(pos_);
+          field.append(text_.substr(pos_, n));
+          pos_ += n;
+        }
+      } else if (c == ';') {
+        finish();
+        SkipToLineEnd();
+        break;
+      } else if (c == '=' && inKey) {
+        line.hasKey = true;
+        line.key = field;
+        field.clear();
+        pending.clear();
+        inKey = false;
+        ++pos_;
+        SkipLeadingBlanks();
+      } else if (c == ',') {
+        finish();
+        inKey = false;
+        ++pos_;
+        SkipLeadingBlanks();
+      } else if (c == '\\') {
+        // A run of backslashes and blanks (and a comment) up to the line end
+        // continues the line; followed by other text it is text itself.
+        size_t q = pos_;
+        bool continues = false;
+        while (q < text_.size()) {
+          const unsigned char t = static_cast<unsigned char>(text_[q]);
+          if (t == '\n') {
+            continues = true;
+            break;
+          }
+          if (t == '\\' || IsBlank(t)) {
+            ++q;
+            continue;
+          }
+          if (t == ';') {
+            while (q < text_.size() && text_[q] != '\n') ++q;
+            continues = q < text_.size();
+            break;
+          }
+          break;
+        }
+        if (q >= text_.size()) {  // at the end of the file the run is dropped
+          pos_ = q;
+          pending.clear();
+          continue;
+        }
+        if (continues) {
+          ++line_;
+          pos_ = q + 1;
+          pending.clear();
+          SkipLeadingBlanks();
+          continue;
+        }
+        field += pending;
+        pending.clear();
+        field.append(text_.substr(pos_, q - pos_));
+        pos_ = q;
+      } else if (IsBlank(static_cast<unsigned char>(c))) {
+        pending += c;
+        ++pos_;
+      } else {
+        field += pending;
+        pending.clear();
+        const size_t n = CharLength(pos_);
+        field.append(text_.substr(pos_, n));
+        pos_ += n;
+      }
+    }
+    if (!line.hasKey && line.fields.size() == 1) {
+      line.hasKey = true;
+      line.key = line.fields[0];
+    }
+    return line;
+  }
+
+  std::string_view text_;
+  UINT cp_;
+  InfData& out_;
+  size_t pos_ = 0;
+  unsigned line_ = 1;
+};
+
+bool SignatureIsWin4(const InfData& inf) {
+  const InfLine* line = inf.FindLine("Version", "Signature");
+  if (!line || line->fields.empty()) return false;
+  const std::string& value = line->fields[0];
+  return EqualsNoCase(value, "$Chicago$") || EqualsNoCase(value, "$Windows NT$") ||
+         EqualsNoCase(value, "$Windows 95$");
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// ---- the parse cache ----
+
+struct CachedInf {
+  struct stat info {};
+  std::string bytes;  // kept while the time stamps are too fresh to tell a rewrite
+  UINT codePage = 0;
+  LANGID language = 0;
+  bool win4 = false;
+  InfLoad result;
+};
+
+std::unordered_map<std::string, CachedInf> g_cache;
+ResetHook g_reset([] { g_cache.clear(); });
+MachineChangeHook g_changed([] { g_cache.clear(); });
+
+bool SameStat(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool Fresh(const struct stat& info) {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - info.st_mtim.tv_sec <= 2 || now.tv_sec - info.st_ctim.tv_sec <= 2;
+}
+
+bool ReadBytes(const fs::path& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// ---- directory ids ----
+
+std::string DriveRoot(const std::string& windowsDirectory) {
+  return windowsDirectory.size() >= 2 && windowsDirectory[1] == ':' ? windowsDirectory.substr(0, 2) + "\\" : "C:\\";
+}
+
+std::string ProgramFiles(const Machine& m) { return DriveRoot(m.windows_directory) + "Program Files"; }
+
+// The INF handles of the process and the file each one holds.
+std::unordered_map<const void*, std::shared_ptr<const InfData>> g_handles;
+ResetHook g_resetHandles([] { g_handles.clear(); });
+
+}  // namespace
+
+// ---- InfData ----
+
+const InfSection* InfData::Section(std::string_view name) const {
+  auto it = byName.find(UpperAnsi(name));
+  return it == byName.end() ? nullptr : &sections[it->second];
+}
+
+std::string InfData::Expand(std::string_view raw) const {
+  std::string out;
+  size_t i = 0;
+  auto nextPercent = [&](size_t from) {
+    for (size_t k = from; k < raw.size(); ++k) {
+      if (LeadByte(codePage, static_cast<unsigned char>(raw[k])) && k + 1 < raw.size()) {
+        ++k;
+        continue;
+      }
+      if (raw[k] == '%') return k;
+    }
+    return std::string_view::npos;
+  };
+  while (i < raw.size()) {
+    const size_t open = nextPercent(i);
+    if (open == std::string_view::npos) {
+      out.append(raw.substr(i));
+      break;
+    }
+    out.append(raw.substr(i, open - i));
+    const size_t close = nextPercent(open + 1);
+    if (close == std::string_view::npos) {  // an unfinished token is text
+      out.append(raw.substr(open));
+      break;
+    }
+    const std::string_view token = raw.substr(open + 1, close - open - 1);
+    bool replaced = false;
+    if (token.empty()) {
+      out += '%';
+      replaced = true;
+    }
+    for (size_t s = 0; !replaced && s < stringSections.size(); ++s) {
+      for (const InfLine& line : sections[stringSections[s]].lines) {
+        if (line.hasKey && !line.fields.empty() && SameNoCase(codePage, line.key, token)) {
+          out += line.fields[0];
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced && AllDigits(token)) {
+      if (auto dir = DirectoryOfId(*this, std::strtol(std::string(token).c_str(), nullptr, 10))) {
+        std::string text = *dir;
+        // "%24%\file" must not give a doubled backslash after a drive root.
+        if (close + 1 < raw.size() && raw[close + 1] == '\\' && !text.empty() && text.back() == '\\') text.pop_back();
+        out += text;
+        replaced = true;
+      }
+    }
+    if (!replaced) out.append(raw.substr(open, close - open + 1));
+    i = close + 1;
+  }
+  return out;
+}
+
+std::optional<std::string> InfData::Field(const InfLine& line, size_t index) const {
+  if (index == 0) return line.hasKey ? std::optional<std::string>(Expand(line.key)) : std::nullopt;
+  if (index > line.fields.size()) return std::nullopt;
+  return Expand(line.fields[index - 1]);
+}
+
+const InfLine* InfData::FindLine(std::string_view section, std::string_view key) const {
+  const InfSection* s = Section(section);
+  if (!s) return nullptr;
+  for (const InfLine& line : s->lines)
+    if (line.hasKey && SameNoCase(codePage, Expand(line.key), key)) return &line;
+  return nullptr;
+}
+
+std::string InfData::Value(std::string_view section, std::string_view key) const {
+  const InfLine* line = FindLine(section, key);
+  if (!line || line->fields.empty()) return std::string();
+  return Expand(line->fields[0]);
+}
+
+// ---- parsing and loading ----
+
+InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT codePage, LANGID language) {
+  auto inf = std::make_shared<InfData>();
+  inf->path = windowsPath;
+  const size_t slash = windowsPath.find_last_of('\\');
+  inf->directory = slash == std::string::npos ? std::string() : windowsPath.substr(0, slash);
+  if (inf->directory.size() == 2 && inf->directory[1] == ':') inf->directory += '\\';
+  inf->codePage = codePage;
+
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
+    text = Utf16LeToAnsi(bytes.substr(2));
+  else
+    text = std::string(bytes);
+  // Control-Z ends the file; a NUL reads as a blank.
+  if (const size_t eof = text.find('\x1A'); eof != std::string::npos) text.resize(eof);
+  for (char& c : text)
+    if (c == '\0') c = ' ';
+
+  InfLoad result;
+  Parser parser(text, codePage, *inf);
+  result.error = parser.Run(result.errorLine);
+  if (result.error != ERROR_SUCCESS) return result;
+
+  char localized[32];
+  std::snprintf(localized, sizeof localized, "Strings.%04x", static_cast<unsigned>(language));
+  char primary[32];
+  std::snprintf(primary, sizeof primary, "Strings.%04x", static_cast<unsigned>(language & 0x3FF));
+  for (const char* name : {static_cast<const char*>(localized), static_cast<const char*>(primary), "Strings"}) {
+    auto it = inf->byName.find(UpperAnsi(name));
+    if (it == inf->byName.end()) continue;
+    bool seen = false;
+    for (size_t index : inf->stringSections) seen = seen || index == it->second;
+    if (!seen) inf->stringSections.push_back(it->second);
+  }
+  result.inf = std::move(inf);
+  return result;
+}
+
+InfLoad LoadInf(const std::string& windowsPath, bool requireWin4) {
+  InfLoad failed;
+  const HostPath mapped = MapWindowsPath(windowsPath);
+  if (!mapped.ok()) {
+    failed.error = mapped.error == ERROR_FILENAME_EXCED_RANGE ? ERROR_FILE_NOT_FOUND : mapped.error;
+    return failed;
+  }
+  struct stat info;
+  if (::stat(mapped.host.c_str(), &info) != 0) {
+    std::error_code ec;
+    failed.error = fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    return failed;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    failed.error = ERROR_ACCESS_DENIED;
+    return failed;
+  }
+  const Machine& m = CurrentMachine();
+  const std::string key = mapped.host.string();
+  CachedInf& entry = g_cache[key];
+  const bool usable = entry.result.inf || entry.result.error != ERROR_SUCCESS;
+  bool hit = usable && entry.codePage == m.CodePage() && entry.language == m.language && SameStat(entry.info, info) &&
+             entry.result.inf && entry.result.inf->path == mapped.windows;
+  std::string bytes;
+  if (hit && Fresh(info)) hit = ReadBytes(mapped.host, bytes) && bytes == entry.bytes;
+  if (!hit) {
+    if (bytes.empty() && !ReadBytes(mapped.host, bytes)) {
+      g_cache.erase(key);
+      failed.error = ERROR_ACCESS_DENIED;
+      return failed;
+    }
+    entry.info = info;
+    entry.codePage = m.CodePage();
+    entry.language = m.language;
+    entry.result = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
+    entry.win4 = entry.result.inf && SignatureIsWin4(*entry.result.inf);
+    entry.bytes = Fresh(info) ? bytes : std::string();
+  }
+  if (entry.result.error != ERROR_SUCCESS) {
+    InfLoad copy = entry.result;
+    g_cache.erase(key);  // a broken file is parsed again next time
+    return copy;
+  }
+  if (requireWin4 && !entry.win4) {
+    failed.error = ERROR_WRONG_INF_STYLE;
+    failed.errorLine = 0;
+    return failed;
+  }
+  return entry.result;
+}
+
+// ---- paths and directory ids ----
+
+std::string JoinWindowsPath(std::string_view a, std::string_view b) {
+  while (!b.empty() && b.front() == '\\') b.remove_prefix(1);
+  if (a.empty()) return std::string(b);
+  if (b.empty()) return std::string(a);
+  std::string out(a);
+  if (out.back() != '\\') out += '\\';
+  out.append(b);
+  return out;
+}
+
+bool IsFullWindowsPath(std::string_view path) {
+  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+}
+
+std::optional<std::string> DirectoryOfId(const InfData& inf, long id) {
+  const Machine& m = CurrentMachine();
+  const std::string& windows = m.windows_directory;
+  const std::string& system = m.system_directory;
+  switch (id) {
+    case 1: return inf.directory;
+    case 10: return windows;
+    case 11: return system;
+    case 12: return system + "\\drivers";
+    case 17: return windows + "\\INF";
+    case 18: return windows + "\\Help";
+    case 20: return windows + "\\Fonts";
+    case 24:
+    case 30: return DriveRoot(windows);
+    case 50: return windows + "\\system";
+    case 51: return system + "\\spool";
+    case 52: return system + "\\spool\\drivers";
+    case 16420: return windows;  // the shell folders, as CSIDL + 16384
+    case 16421: return system;
+    case 16422: return ProgramFiles(m);
+    case 16425: return m.architecture == "amd64" ? windows + "\\SysWOW64" : system;
+    case 16426: return m.architecture == "amd64" ? ProgramFiles(m) + " (x86)" : ProgramFiles(m);
+    case 16427: return ProgramFiles(m) + "\\Common Files";
+    default: return std::nullopt;
+  }
+}
+
+std::string ActualInstallSection(const InfData& inf, std::string_view name, size_t* extensionAt) {
+  if (CurrentMachine().IsNtFamily()) {
+    const std::string arch = CurrentMachine().architecture == "amd64" ? ".NTamd64" : ".NTx86";
+    for (const std::string& decoration : {arch, std::string(".NT")}) {
+      const std::string decorated = std::string(name) + decoration;
+      if (inf.Section(decorated)) {
+        if (extensionAt) *extensionAt = name.size();
+        return decorated;
+      }
+    }
+  }
+  if (extensionAt) *extensionAt = std::string::npos;
+  return std::string(name);
+}
+
+}  // namespace sim::internal
+
+using namespace sim;
+using namespace sim::internal;
+
+HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style, PUINT errorLine) {
+  if (auto error = FaultFor("SetupOpenInfFileA", ERROR_FILE_NOT_FOUND)) {
+    SetLastError(*error);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!path || (style & ~static_cast<DWORD>(INF_STYLE_OLDNT | INF_STYLE_WIN4))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string windowsPath(path);
+  InfLoad load;
+  if (windowsPath.find_first_of("\\/") == std::string::npos) {
+    // A bare name is looked for in the INF directory, then the system directory.
+    load = LoadInf(InfDirectory() + "\\" + windowsPath, style & INF_STYLE_WIN4);
+    if (load.error == ERROR_FILE_NOT_FOUND || load.error == ERROR_PATH_NOT_FOUND)
+      load = LoadInf(SystemDirectory() + "\\" + windowsPath, style & INF_STYLE_WIN4);
+  } else {
+    load = LoadInf(windowsPath, style & INF_STYLE_WIN4);
+  }
+  if (!load.inf) {
+    if (errorLine) *errorLine = load.errorLine;
+    SetLastError(load.error);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (infClass && !EqualsNoCase(load.inf->Value("Version", "Class"), infClass)) {
+    SetLastError(ERROR_CLASS_MISMATCH);
+    return INVALID_HANDLE_VALUE;
+  }
+  void* handle = NewHandleValue(HandleKind::InfFile);
+  g_handles[handle] = load.inf;
+  LedgerOpen(HandleKind::InfFile, handle);
+  SetLastError(ERROR_SUCCESS);
+  return handle;
+}
+
+void WINAPI SetupCloseInfFile(HINF inf) {
+  // A void call cannot fail; a planned fault only leaves its error code.
+  const DWORD before = GetLastError();
+  const auto error = FaultFor("SetupCloseInfFile", ERROR_INVALID_HANDLE);
+  if (LedgerClose(HandleKind::InfFile, inf, "SetupCloseInfFile")) g_handles.erase(inf);
+  SetLastError(error ? *error : before);
+}
+
+namespace sim::internal {
+std::shared_ptr<const InfData> OpenInfOf(HINF inf) {
+  auto it = g_handles.find(inf);
+  if (it == g_handles.end() || !LedgerIsOpen(HandleKind::InfFile, inf)) return nullptr;
+  return it->second;
+}
+}  // namespace sim::internal
+
+BOOL WINAPI SetupDiGetActualSectionToInstallA(HINF inf, PCSTR section, PSTR actual, DWORD size, PDWORD required,
+                                              PSTR* extension) {
+  if (auto error = FaultFor("SetupDiGetActualSectionToInstallA", ERROR_GEN_FAILURE)) {
+    SetLastError(*error);
+    return FALSE;
+  }
+  const auto data = OpenInfOf(inf);
+  if (!data) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!section || (!actual && size != 0)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The caller may pass the same buffer for the name and the result.
+  size_t extensionAt = std::string::npos;
+  const std::string name = ActualInstallSection(*data, section, &extensionAt);
+  const DWORD needed = static_cast<DWORD>(name.size() + 1);
+  if (required) *required = needed;
+  if (actual) {
+    if (size < needed) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    std::memcpy(actual, name.c_str(), needed);
+    if (extension) *extension = extensionAt == std::string::npos ? nullptr : actual + extensionAt;
+  } else if (extension) {
+    *extension = nullptr;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}

@@ -1,0 +1,251 @@
+// File-queue installation of the install sections: InstallInfSections (NT
+// family), InstallInfSectionsLegacy (9x family, with its INF copy and driver
+// index deletion) and FileQueueCallback.
+#include "inf/inf.h"
+#include "install/install.h"
+#include "tests/support/install_package.h"
+#include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
+
+#include <algorithm>
+#include <cstring>
+#include <tuple>
+
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Variant { Nt, Legacy };
+
+std::string VariantName(Variant v) { return v == Variant::Nt ? "Nt" : "Legacy"; }
+void PrintTo(Variant v, std::ostream* os) { *os << VariantName(v); }
+
+// Each variant runs on a machine of its own family.
+class SectionInstall : public test::InstallTest {
+ protected:
+  virtual Variant Which() const = 0;
+  sim::NewMachineOptions MachineOptions() override {
+    sim::NewMachineOptions o;
+    if (Which() == Variant::Legacy) o.version = 0xC0000A04;  // Windows 98
+    return o;
+  }
+  void SetUp() override {
+    InstallTest::SetUp();
+    SetLegacyPaths();
+  }
+  // The sections as the model scan finds them, then the variant's install.
+  BOOL Install() {
+    ScanInfModels(AppState.InfPath);
+    return Run();
+  }
+  BOOL Run() {
+    return Which() == Variant::Nt ? InstallInfSections(AppState.InfPath) : InstallInfSectionsLegacy(AppState.InfPath);
+  }
+  void SetSections(const std::vector<std::string>& names) {
+    std::memset(AppState.InstallSectionList, 0, sizeof AppState.InstallSectionList);
+    size_t used = 0;
+    for (const std::string& n : names) {
+      std::memcpy(AppState.InstallSectionList + used, n.c_str(), n.size() + 1);
+      used += n.size() + 1;
+    }
+  }
+  // The legacy step: the INF copied into the Windows INF directory and the
+  // driver index gone. Checked as taken or not; the NT variant never takes it.
+  void ExpectLegacyStep(bool taken) {
+    const bool copied = MachineFileExists(AppState.InfCopyPath);
+    EXPECT_EQ(copied, taken);
+    if (copied) {
+      EXPECT_EQ(ReadMachineFile(AppState.InfCopyPath), test::ReadFile(packageDir_ / "pkg.inf"));
+    }
+    if (Which() == Variant::Legacy) {
+      EXPECT_EQ(MachineFileExists(AppState.DriverIndexPath), !taken);
+    }
+  }
+};
+
+class BothVariants : public SectionInstall, public ::testing::WithParamInterface<Variant> {
+ protected:
+  Variant Which() const override { return GetParam(); }
+};
+
+// What goes wrong at the first of three sections, and what that leaves.
+struct FirstSectionCase {
+  const char* what;
+  std::optional<sim::FaultRule> fault;
+  const char* missingFile;  // a package file taken away, or null
+  bool result;
+  std::vector<std::string> installed;
+  int queuesOpened;
+  bool legacyStep;
+};
+
+void PrintTo(const FirstSectionCase& c, std::ostream* os) { *os << c.what; }
+
+const FirstSectionCase kFirstSectionCases[] = {
+    {"nothing", std::nullopt, nullptr, true, {"a.sys", "b.sys", "c.sys"}, 3, true},
+    {"queue", sim::FaultRule{"SetupOpenFileQueue", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1, false},
+    {"context", sim::FaultRule{"SetupInitDefaultQueueCallbackEx", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1,
+     false},
+    {"commit", sim::FaultRule{"SetupCommitFileQueueA", 1, ERROR_CANCELLED}, nullptr, false, {}, 1, true},
+    // A source file that is not there aborts the commit: nobody can be asked for it.
+    {"missing_source", std::nullopt, "a.sys", false, {}, 1, true},
+};
+
+class FirstOfThree : public SectionInstall,
+                     public ::testing::WithParamInterface<std::tuple<Variant, FirstSectionCase>> {
+ protected:
+  Variant Which() const override { return std::get<0>(GetParam()); }
+};
+
+TEST_P(FirstOfThree, FailureAtTheFirstSection) {
+  const FirstSectionCase& c = std::get<1>(GetParam());
+  UsePackage(test::ThreeModels());
+  if (c.missingFile) fs::remove(packageDir_ / c.missingFile);
+  if (c.fault) sim::AddFault(*c.fault);
+  EXPECT_EQ(Install(), c.result ? TRUE : FALSE);
+  for (const char* file : {"a.sys", "b.sys", "c.sys"}) {
+    const bool expected = std::find(c.installed.begin(), c.installed.end(), file) != c.installed.end();
+    EXPECT_EQ(Installed(file), expected) << file;
+  }
+  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queuesOpened);
+  ExpectLegacyStep(Which() == Variant::Legacy && c.legacyStep);
+  // Each INF, queue and context made is released once: the fixture's ledger check.
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, FirstOfThree,
+                         ::testing::Combine(::testing::Values(Variant::Nt, Variant::Legacy),
+                                            ::testing::ValuesIn(kFirstSectionCases)),
+                         [](const auto& info) {
+                           return VariantName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).what;
+                         });
+
+// Section lists as the model scan would store them, installed from one
+// package: the files each case copies into the drivers directory, and how
+// many queues it opened.
+TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides) {
+  // Broken's CopyFiles names a section the INF lacks: it cannot be queued.
+  UsePackage(test::ThreeModels(), "[Broken]\nCopyFiles=NoSuch.Files\n");
+  struct Case {
+    const char* what;
+    std::vector<std::string> sections;
+    bool result;
+    std::vector<std::string> copied;
+    int queues;
+  } cases[] = {
+      {"broken then good", {"Broken", "SecB"}, true, {"b.sys"}, 2},
+      {"good then broken", {"SecB", "Broken"}, false, {"b.sys"}, 2},
+      {"repeated: installed each time", {"SecA", "SecA"}, true, {"a.sys", "a.sys"}, 2},
+      // A name that does not fit the section buffer is not installed under a shortened name.
+      {"over-long name refused, not cut", {"SecA", "SecA" + std::string(96, 'X')}, false, {"a.sys"}, 1},
+      {"empty list", {}, true, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::ResetProcessState();
+    fs::remove(sim::HostPathOf(AppState.InfCopyPath));
+    WriteMachineFile(AppState.DriverIndexPath, "index");
+    SetSections(c.sections);
+    EXPECT_EQ(Run(), c.result ? TRUE : FALSE);
+    std::vector<std::string> copied;  // file names, in order
+    for (const auto& e : sim::TranscriptOf("file_copy")) {
+      const std::string to = e["to"];
+      if (to.find("\\drivers\\") != std::string::npos) copied.push_back(to.substr(to.rfind('\\') + 1));
+    }
+    EXPECT_EQ(copied, c.copied);
+    EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queues);
+    EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);
+    // The walk always goes on to the legacy step.
+    ExpectLegacyStep(Which() == Variant::Legacy);
+  }
+}
+
+TEST_P(BothVariants, SectionDecoratedForThePlatformIsTheOneInstalled) {
+  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}}, "[SecA.NT]\nCopyFiles=Nt.Files\n[Nt.Files]\nb.sys\n");
+  WritePackageFile("b.sys", test::PackageFileBytes("b.sys"));
+  EXPECT_TRUE(Install());
+  EXPECT_EQ(Installed("b.sys"), Which() == Variant::Nt);
+  EXPECT_EQ(Installed("a.sys"), Which() == Variant::Legacy);
+}
+
+TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
+  WritePackageFile("infs/pkg.inf", test::ModelsInf(test::ThreeModels()));
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("infs\\pkg.inf").c_str());
+  // Only beside the INF: not found.
+  WritePackageFile("infs/a.sys", test::PackageFileBytes("a.sys"));
+  EXPECT_FALSE(Install());
+  EXPECT_FALSE(Installed("a.sys"));
+  for (const char* file : {"a.sys", "b.sys", "c.sys"}) WritePackageFile(file, test::PackageFileBytes(file));
+  WritePackageFile("infs/a.sys", "the copy beside the INF");
+  EXPECT_TRUE(Install());
+  for (const char* file : {"a.sys", "b.sys", "c.sys"}) EXPECT_TRUE(Installed(file)) << file;
+}
+
+TEST_P(BothVariants, InfThatCannotBeOpenedDoesNothing) {
+  UsePackage(test::ThreeModels());
+  ScanInfModels(AppState.InfPath);
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("gone.inf").c_str());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), 0);
+  EXPECT_TRUE(sim::TranscriptOf("file_copy").empty());
+  EXPECT_TRUE(sim::TranscriptOf("file_delete").empty());
+}
+
+TEST_P(BothVariants, NewerFileOnTheSystemIsKept) {
+  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
+  WritePackageFile("a.sys", test::VersionedImage(1));
+  WriteMachineFile(DriversPath("a.sys"), test::VersionedImage(3));
+  EXPECT_TRUE(Install());
+  EXPECT_EQ(ReadMachineFile(DriversPath("a.sys")), test::VersionedImage(3));
+}
+
+TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {
+  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}},
+             "[Upgrade]\nDelFiles=Old.Files\nCopyFiles=SecA.Files\n[Old.Files]\nold.sys\n");
+  const fs::path old = WriteMachineFile(DriversPath("old.sys"), "an older driver");
+  ::chmod(old.c_str(), 0444);  // read-only: the queue cannot delete it
+  SetSections({"Upgrade"});
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(MachineFileExists(DriversPath("old.sys")));
+  EXPECT_TRUE(Installed("a.sys"));
+  // The default handler would have asked; the program's skips on its own.
+  EXPECT_TRUE(sim::TranscriptOf("queue_prompt").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, BothVariants, ::testing::Values(Variant::Nt, Variant::Legacy),
+                         [](const auto& info) { return VariantName(info.param); });
+
+class LegacyStep : public SectionInstall {
+ protected:
+  Variant Which() const override { return Variant::Legacy; }
+};
+
+TEST_F(LegacyStep, CopyReplacesAnEarlierCopyAndItsFailureFailsTheInstall) {
+  UsePackage(test::ThreeModels());
+  WriteMachineFile(AppState.InfCopyPath, "an earlier version of the INF");
+  EXPECT_TRUE(Install());
+  ExpectLegacyStep(true);
+  // The copy fails: false although every section committed; the index goes all the same.
+  WriteMachineFile(AppState.DriverIndexPath, "rebuilt index");
+  sim::AddFault({"CopyFileA", 0, ERROR_ACCESS_DENIED});
+  EXPECT_FALSE(Install());
+  EXPECT_FALSE(MachineFileExists(AppState.DriverIndexPath));
+  // With no section at all, the outcome is that of the copy alone.
+  SetSections({});
+  EXPECT_FALSE(Run());
+}
+
+TEST_F(LegacyStep, IndexThatCannotBeDeletedIsIgnored) {
+  UsePackage(test::ThreeModels());
+  fs::remove(sim::HostPathOf(AppState.DriverIndexPath));
+  EXPECT_TRUE(Install());  // not there
+  WriteMachineFile(AppState.DriverIndexPath, "index");
+  sim::AddFault({"DeleteFileA", 0, ERROR_SHARING_VIOLATION});
+  EXPECT_TRUE(Install());  // in use
+  EXPECT_TRUE(MachineFileExists(AppState.DriverIndexPath));
+}
+
+}  // namespace
