@@ -144,6 +144,48 @@ std::string UpperAnsi(std::string_view text, UINT codePage) {
   return out;
 }
 
+char32_t DecodeUtf8(std::string_view utf8, size_t& at) {
+  const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+  const size_t length = Utf8SequenceLength(lead);
+  if (lead < 0x80) {
+    ++at;
+    return lead;
+  }
+  char32_t c = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+  bool wellFormed = length > 1 && at + length <= utf8.size();
+  for (size_t k = 1; wellFormed && k < length; ++k) {
+    const unsigned char next = static_cast<unsigned char>(utf8[at + k]);
+    wellFormed = (next & 0xC0) == 0x80;
+    c = (c << 6) | (next & 0x3F);
+  }
+  // Over-long forms, surrogates and values past U+10FFFF are not characters.
+  static const char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (!wellFormed || c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+    ++at;
+    return 0xFFFD;
+  }
+  at += length;
+  return c;
+}
+
+int CharWidth(char32_t c) {
+  if (c == 0 || c < 0x20 || (c >= 0x7F && c < 0xA0)) return 0;
+  // Combining marks take no column of their own.
+  if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F)) return 0;
+  const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+                    (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+                    (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                    (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) ||
+                    (c >= 0x1F300 && c <= 0x1F64F) || (c >= 0x20000 && c <= 0x3FFFD);
+  return wide ? 2 : 1;
+}
+
+size_t DisplayWidth(std::string_view utf8) {
+  size_t width = 0;
+  for (size_t at = 0; at < utf8.size();) width += static_cast<size_t>(CharWidth(DecodeUtf8(utf8, at)));
+  return width;
+}
+
 std::string HexBytes(std::string_view bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out;

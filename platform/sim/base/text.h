@@ -18,6 +18,16 @@ std::string Utf16LeToAnsi(std::string_view utf16, UINT codePage);
 // a double-byte character of 936 is left as it is.
 std::string UpperAnsi(std::string_view text, UINT codePage);
 
+// The code point that starts at `at` in UTF-8 text, with `at` moved past it.
+// A byte that does not start a well-formed sequence gives U+FFFD and moves one
+// byte on, so that every text decodes to its end.
+char32_t DecodeUtf8(std::string_view utf8, size_t& at);
+// Columns a character takes on a terminal: 2 for East Asian wide and
+// full-width characters, 0 for combining marks and controls, 1 otherwise.
+int CharWidth(char32_t c);
+// The columns of a UTF-8 text.
+size_t DisplayWidth(std::string_view utf8);
+
 // Lower-case hex of bytes, as the transcript stores exact texts.
 std::string HexBytes(std::string_view bytes);
 std::string BytesFromHex(std::string_view hex);

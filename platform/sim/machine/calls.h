@@ -37,6 +37,24 @@ namespace internal {
 // The last-error code of the (single) thread.
 void SetError(DWORD error);
 DWORD LastError();
+// Records in the transcript that `call` was asked for something the
+// simulation does not model (`what`), and the error it answered with.
+void RecordUnmodelled(const char* call, const std::string& what, DWORD error);
 }  // namespace internal
+
+// The one way a simulated call fails: the last error set, `result` returned.
+template <typename T>
+T Fail(DWORD error, T result) {
+  internal::SetError(error);
+  return result;
+}
+
+// The one way a simulated call refuses an argument or a request it does not
+// model: loudly, with a transcript entry, and never answered by a guess.
+template <typename T>
+T Unmodelled(const char* call, const std::string& what, DWORD error, T result) {
+  internal::RecordUnmodelled(call, what, error);
+  return Fail(error, result);
+}
 
 }  // namespace sim

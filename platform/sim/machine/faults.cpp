@@ -2,6 +2,7 @@
 // by name and occurrence, from the machine file or from a test.
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/transcript.h"
 
 namespace sim {
 namespace {
@@ -38,5 +39,13 @@ void ClearFaults() {
 }
 
 const std::map<std::string, int>& CallCounts() { return g_counts; }
+
+void internal::RecordUnmodelled(const char* call, const std::string& what, DWORD error) {
+  Record({{"event", "unmodelled"},
+          {"call", call},
+          {"what", what},
+          {"error", error},
+          {"summary", std::string(call) + ": not simulated: " + what + " (refused with error " + std::to_string(error) + ")"}});
+}
 
 }  // namespace sim

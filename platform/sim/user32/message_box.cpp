@@ -22,27 +22,6 @@ const char* IconName(UINT type) {
   }
 }
 
-// Columns a UTF-8 text takes on a terminal: East Asian wide characters take two.
-size_t DisplayWidth(std::string_view utf8) {
-  size_t width = 0;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    uint32_t cp = c;
-    size_t len = 1;
-    if (c >= 0xF0) { cp = c & 7; len = 4; }
-    else if (c >= 0xE0) { cp = c & 15; len = 3; }
-    else if (c >= 0xC0) { cp = c & 31; len = 2; }
-    for (size_t k = 1; k < len && i + k < utf8.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 63);
-    i += len;
-    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
-                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                      (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
-                      (cp >= 0xFFE0 && cp <= 0xFFE6);
-    width += wide ? 2 : 1;
-  }
-  return width;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::string current;
