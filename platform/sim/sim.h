@@ -47,6 +47,10 @@ struct FaultRule {
   std::string call;  // the platform function's name, e.g. "SetupOpenFileQueue"
   int nth = 0;       // which call fails, counting from 1 in each process; 0: every call
   std::optional<DWORD> error;  // the last-error code the failure leaves; nullopt: the call's own default
+  // The failing call leaves the caller's output buffer as it was, which the
+  // platform is free to do when it fails; otherwise it empties the buffer as
+  // its own failures do. Only the profile readers look at this.
+  bool buffer_untouched = false;
 };
 
 struct Machine {
@@ -173,7 +177,8 @@ std::string UpperAnsi(std::string_view text);
 
 // Counts a call of `name` and tells whether this occurrence is to fail, and
 // with which last-error code (`defaultError` when the rule names none).
-std::optional<DWORD> FaultFor(const char* name, DWORD defaultError);
+// `bufferUntouched`, when given, receives the failing rule's buffer_untouched.
+std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched = nullptr);
 void AddFault(const FaultRule& rule);  // for this process only
 void ClearFaults();                    // this process's rules and the machine's
 const std::map<std::string, int>& CallCounts();
