@@ -9,8 +9,9 @@ set -euo pipefail
 work=$(mktemp -d /tmp/setup-example-setup-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
-mkdir -p "$work/tree/examples" "$work/bin"
+mkdir -p "$work/tree/examples" "$work/tree/cmake" "$work/bin"
 cp "$1" "$work/tree/examples/run"
+cp "$(dirname "$1")/../cmake/install_packages.sh" "$work/tree/cmake/"
 for tool in bash env dirname grep; do ln -s "$(command -v "$tool")" "$work/bin/$tool"; done
 cat >"$work/bin/dpkg-query" <<'EOF'
 #!/usr/bin/env bash
