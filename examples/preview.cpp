@@ -324,8 +324,8 @@ int Preview(const fs::path& dir, bool deviceIdOnly) {
               << (windowsId ? " (the first hardware id Windows itself reads from the INF)\n"
                             : " (setup's first id: Windows reads no model from the INF for this machine)\n");
   std::cout << "  An uninstall with the delete option, after an install"
-            << (deviceId.empty() ? ", no device present (the package names no hardware id)" : " on that device")
-            << " (install " << Result(run.install) << ", uninstall " << Result(run.uninstall) << "):\n";
+            << (deviceId.empty() ? " with no device present (the package names no hardware id; " : " on that device (")
+            << "install " << Result(run.install) << ", uninstall " << Result(run.uninstall) << "):\n";
   if (run.deleted.empty()) std::cout << "    deletes no driver file\n";
   for (const std::string& path : run.deleted) std::cout << "    deletes " << path << "\n";
   bool left = false;
