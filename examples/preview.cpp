@@ -328,6 +328,8 @@ int Preview(const fs::path& dir, bool deviceIdOnly) {
             << "install " << Result(run.install) << ", uninstall " << Result(run.uninstall) << "):\n";
   if (run.deleted.empty()) std::cout << "    deletes no driver file\n";
   for (const std::string& path : run.deleted) std::cout << "    deletes " << path << "\n";
+  for (const std::string& path : run.stagedDeleted)
+    std::cout << "    deletes " << path << " (the staged package, as every uninstall does)\n";
   bool left = false;
   for (const std::string& path : run.copied)
     if (std::find(run.deleted.begin(), run.deleted.end(), path) == run.deleted.end()) {
@@ -337,8 +339,6 @@ int Preview(const fs::path& dir, bool deviceIdOnly) {
   if (left)
     std::cout << "    (setup deletes only what the CopyFiles lines of its install sections send to directory\n"
                  "    id 10, the Windows directory, or 11, the system directory)\n";
-  if (!run.stagedDeleted.empty())
-    std::cout << "    (and, as every uninstall of the device does, the staged INF and PNF)\n";
   return 0;
 }
 
