@@ -48,10 +48,21 @@ target_link_libraries(setup PRIVATE setup_core platform_sim)
 add_executable(winsim platform/sim/winsim/winsim.cpp)
 target_link_libraries(winsim PRIVATE platform_sim)
 
+# What the program makes of a driver package: examples/run shows it first.
+add_executable(preview examples/preview.cpp)
+target_link_libraries(preview PRIVATE setup_core platform_sim)
+
 enable_testing()
 if(SETUP_FUZZ)
   # The fuzzing build holds the harnesses and what they link, nothing else.
   add_subdirectory(fuzz)
+  return()
+endif()
+# The programs alone (setup, winsim, preview) need neither GoogleTest nor
+# Google Benchmark: the programs preset, which examples/run builds, leaves
+# the tests and benchmarks out.
+option(SETUP_BUILD_TESTS "Build the tests and benchmarks (GoogleTest, Google Benchmark)" ON)
+if(NOT SETUP_BUILD_TESTS)
   return()
 endif()
 add_subdirectory(tests)

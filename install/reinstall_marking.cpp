@@ -76,7 +76,7 @@ int MarkForReinstall(const char* hardwareId) {
         endSearch = true;
         break;
       }
-      LocalFree(buffer);
+      if (buffer) LocalFree(buffer);  // only a buffer held is released
       buffer = LocalAlloc(LPTR, size);
       if (!buffer) {
         endSearch = true;
@@ -89,7 +89,7 @@ int MarkForReinstall(const char* hardwareId) {
     }
     if (!endSearch && !noIds && buffer)
       endSearch = MarkDevice(set, device, static_cast<char*>(buffer), size, wanted, result) == Pass::EndSearch;
-    LocalFree(buffer);
+    if (buffer) LocalFree(buffer);
     if (endSearch) break;
   }
   DestroyKeepingError(set);

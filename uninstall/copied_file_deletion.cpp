@@ -78,13 +78,21 @@ bool TargetDirectory(const char* copySection, char (&target)[MAX_PATH]) {
   return true;
 }
 
-// Reads a section's lines. A section longer than the buffer arrives with its
+// Reads a section's lines. A read that returns 0 leaves the buffer empty: the
+// platform promises nothing about it then, and what it still holds would be
+// the previous section's lines, whose files would be deleted again under this
+// section's destination. A section longer than the buffer arrives with its
 // last line cut, and the reader then returns the capacity less two, as it also
 // does for a section that fills the buffer exactly. The two cannot be told
 // apart, so the last line is dropped then: a cut file name names another file,
 // and a cut CopyFiles value another section.
 void ReadSectionLines(const char* section, char (&lines)[kSectionLinesCapacity]) {
-  if (GetPrivateProfileSectionA(section, lines, sizeof lines, AppState.InfPath) < sizeof lines - 2) return;
+  const DWORD read = GetPrivateProfileSectionA(section, lines, sizeof lines, AppState.InfPath);
+  if (read == 0) {
+    lines[0] = lines[1] = '\0';
+    return;
+  }
+  if (read < sizeof lines - 2) return;
   size_t last = 0;
   ForEachString(lines, sizeof lines, [&](const char* line, size_t) {
     last = static_cast<size_t>(line - lines);

@@ -5,6 +5,7 @@
 #include "inf/inf.h"
 #include "tests/support/uninstall_helpers.h"
 #include "uninstall/uninstall.h"
+#include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ struct DeletionCase {
   std::vector<std::string> models = kOneModel;
   bool signature = true;     // false: an INF the setup library does not open
   std::string windows = "";  // the Windows directory, when not the new machine's
+  std::optional<sim::FaultRule> fault = std::nullopt;
 };
 void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.name; }
 
@@ -44,6 +46,7 @@ class Deletion : public CopiedFiles, public ::testing::WithParamInterface<Deleti
 TEST_P(Deletion, DeletesExactlyTheNamedFilesOfDirectories10And11) {
   const DeletionCase& c = GetParam();
   if (!c.windows.empty()) sim::CurrentMachine().windows_directory = c.windows;
+  if (c.fault) sim::AddFault(*c.fault);
   UsePackage(c.models, c.body, c.signature);
   Place(c.placed);
   ScanInfModels(AppState.InfPath);
@@ -153,6 +156,13 @@ const DeletionCase kCases[] = {
     // The reader hands out no comment line, so none can end a copy section.
     {"CommentLinesAreNotHandedOut", "[Inst]\nCopyFiles=A\n[A]\na.sys\n;b.sys\nc.sys\n[DestinationDirs]\nA=10\n",
      {W + "a.sys", W + "b.sys", W + "c.sys"}, {W + "a.sys", W + "c.sys"}, 2},
+    // The platform promises nothing about the buffer of a read that returns
+    // 0: one left as it was still holds A's lines, which must not be deleted
+    // again under B's destination. Reads 1 to 4 are the two model scans, 5
+    // the install section, 6 A and 7 B.
+    {"AFailedCopySectionReadThatLeavesTheBufferDeletesNothing",
+     "[Inst]\nCopyFiles=A,B\n[A]\na.sys\n[DestinationDirs]\nA=10\nB=11\n", {W + "a.sys", S + "a.sys"},
+     {W + "a.sys"}, 1, kOneModel, true, "", sim::FaultRule{"GetPrivateProfileSectionA", 7, std::nullopt, true}},
     {"ALastLineTheReaderCutIsNotUsed", "[Inst]\nCopyFiles=A\n" + kCutSection + "[DestinationDirs]\nA=10\n",
      {W + LongName('a'), W + LongName('b'), W + LongName('c'), W + LongName('d'), W + "victim.sys"},
      {W + LongName('a'), W + LongName('b'), W + LongName('c'), W + LongName('d')}, 4},

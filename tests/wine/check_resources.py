@@ -3,7 +3,9 @@
 and checks them against the program's resource tables: classic dialog
 templates with every style, rectangle, id, class, text, font and control
 order; the two group icons; the version record; the manifest; language 0x0804
-on every resource; imports of system libraries only.
+on every resource; imports of system libraries only. It also checks the file
+is in the form it ships in: stripped, at most 64 KiB, and marked NX-compatible,
+dynamic-base and terminal-server aware.
 
     check_resources.py SETUP_EXE
 """
@@ -144,8 +146,24 @@ def check_version(pe):
     check(translations == ['0x0804 0x04b0'], 'translation %s' % translations)
 
 
+SHIPPED_MAX_BYTES = 64 * 1024
+DLL_CHARACTERISTICS = {'DYNAMIC_BASE': 0x0040, 'NX_COMPAT': 0x0100, 'TERMINAL_SERVER_AWARE': 0x8000}
+
+
+def check_shipped_form(pe, size):
+    check(size <= SHIPPED_MAX_BYTES, 'the file has %d bytes, more than %d' % (size, SHIPPED_MAX_BYTES))
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    for name, bit in DLL_CHARACTERISTICS.items():
+        check(flags & bit, 'not marked %s (DllCharacteristics 0x%04X)' % (name, flags))
+    check(pe.FILE_HEADER.PointerToSymbolTable == 0 and pe.FILE_HEADER.NumberOfSymbols == 0,
+          'not stripped: it has a symbol table')
+    debug = [s.Name.rstrip(b'\0').decode() for s in pe.sections if s.Name.startswith(b'.debug') or s.Name.startswith(b'/')]
+    check(not debug, 'not stripped: it has the sections %s' % debug)
+
+
 def main():
     pe = pefile.PE(sys.argv[1])
+    check_shipped_form(pe, len(pe.__data__))
     groups, icons, manifest = {}, {}, None
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         for entry in kind.directory.entries:

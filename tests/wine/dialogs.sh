@@ -10,12 +10,19 @@ build=$(cd "$1" && pwd)
 shots=${2:-}
 setup="$build/setup.exe" helper="$build/wine_helper.exe"
 [ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
-need_packages wine wine64 fonts-wine fonts-wqy-microhei xvfb xdotool x11-utils imagemagick
+need_packages wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation xvfb xdotool x11-utils imagemagick
 make_workdir
 make_prefix
 # Wine does not load its own fonts from /usr/share by itself here; without a
 # window manager, windows must not be managed (or every hide waits 2 s).
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+# The dialogs' own fonts, in faces with Windows' metrics, so that the shots
+# show Windows' layout: "System" (dialog 129) is Wine's copy of the System
+# font (vgasys.fon, copied above: dialog base units 8x16, as on Windows);
+# "Times New Roman" (dialog 103), which Wine lacks, becomes Liberation Serif,
+# made to its metrics. Without this the help text is set in a wider sans face.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /t REG_SZ /d 'Liberation Serif' /f \
+  >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
   /d 'user32.SetDlgItemTextA;user32.MessageBoxA' /f >/dev/null 2>&1

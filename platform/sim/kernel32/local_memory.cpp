@@ -22,7 +22,12 @@ HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HLOCAL WINAPI LocalFree(HLOCAL memory) {
-  if (!memory) return nullptr;
+  // Windows takes a null handle and does nothing. The ledger still records it:
+  // the program never releases a handle it does not hold.
+  if (!memory) {
+    sim::LedgerClose(sim::HandleKind::LocalMemory, nullptr, "LocalFree");
+    return nullptr;
+  }
   if (!sim::LedgerClose(sim::HandleKind::LocalMemory, memory, "LocalFree")) {
     SetLastError(ERROR_INVALID_HANDLE);
     return memory;

@@ -375,8 +375,9 @@ size_t FitLength(std::string_view text, size_t limit, UINT codePage) {
 using namespace sim;
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR path) {
-  if (auto error = FaultFor("GetPrivateProfileSectionA", ERROR_FILE_NOT_FOUND)) {
-    if (buffer && size >= 2) buffer[0] = buffer[1] = '\0';
+  bool untouched = false;
+  if (auto error = FaultFor("GetPrivateProfileSectionA", ERROR_FILE_NOT_FOUND, &untouched)) {
+    if (!untouched && buffer && size >= 2) buffer[0] = buffer[1] = '\0';
     SetLastError(*error);
     return 0;
   }
@@ -434,8 +435,9 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer, DWORD size,
                                       LPCSTR path) {
-  if (auto error = FaultFor("GetPrivateProfileStringA", ERROR_FILE_NOT_FOUND)) {
-    if (buffer && size) buffer[0] = '\0';
+  bool untouched = false;
+  if (auto error = FaultFor("GetPrivateProfileStringA", ERROR_FILE_NOT_FOUND, &untouched)) {
+    if (!untouched && buffer && size) buffer[0] = '\0';
     SetLastError(*error);
     return 0;
   }

@@ -14,7 +14,8 @@ namespace sim {
 
 // Counts a call of `name` and tells whether this occurrence is to fail, and
 // with which last-error code (`defaultError` when the rule names none).
-std::optional<DWORD> FaultFor(const char* name, DWORD defaultError);
+// `bufferUntouched`, when given, receives the failing rule's buffer_untouched.
+std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched = nullptr);
 void AddFault(const FaultRule& rule);  // for this process only
 void ClearFaults();                    // this process's rules and the machine's
 const std::map<std::string, int>& CallCounts();

@@ -21,13 +21,17 @@ internal::ResetHook g_reset([] {
 
 }  // namespace
 
-std::optional<DWORD> FaultFor(const char* name, DWORD defaultError) {
+std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched) {
   const std::string key(name);
   const int occurrence = ++g_counts[key];
+  auto fail = [&](const FaultRule& rule) {
+    if (bufferUntouched) *bufferUntouched = rule.buffer_untouched;
+    return rule.error.value_or(defaultError);
+  };
   for (const FaultRule& rule : g_processRules)
-    if (Matches(rule, key, occurrence)) return rule.error.value_or(defaultError);
+    if (Matches(rule, key, occurrence)) return fail(rule);
   for (const FaultRule& rule : CurrentMachine().faults)
-    if (Matches(rule, key, occurrence)) return rule.error.value_or(defaultError);
+    if (Matches(rule, key, occurrence)) return fail(rule);
   return std::nullopt;
 }
 

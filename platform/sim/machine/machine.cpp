@@ -142,6 +142,7 @@ Machine FromJson(const json& j, const fs::path& dir) {
       rule.call = FromFile(f.at("call"), "faults.call");
       rule.nth = f.value("nth", 0);
       if (f.contains("error") && !f["error"].is_null()) rule.error = ReadNumber(f["error"], "faults.error");
+      rule.buffer_untouched = f.value("buffer_untouched", false);
       m.faults.push_back(rule);
     }
   }
@@ -172,6 +173,7 @@ json ToJson(const Machine& m) {
   for (const FaultRule& f : m.faults) {
     json rule = {{"call", f.call}, {"nth", f.nth}};
     if (f.error) rule["error"] = Hex32(*f.error, 8);
+    if (f.buffer_untouched) rule["buffer_untouched"] = true;
     faults.push_back(rule);
   }
   j["faults"] = faults;

@@ -41,6 +41,10 @@ struct FaultRule {
   std::string call;  // the platform function's name, e.g. "SetupOpenFileQueue"
   int nth = 0;       // which call fails, counting from 1 in each process; 0: every call
   std::optional<DWORD> error;  // the last-error code the failure leaves; nullopt: the call's own default
+  // The failing call leaves the caller's output buffer as it was, which the
+  // platform is free to do when it fails; otherwise it empties the buffer as
+  // its own failures do. Only the profile readers look at this.
+  bool buffer_untouched = false;
 };
 
 struct Machine {

@@ -161,7 +161,6 @@ TEST_F(SimCore, LocalMemoryIsZeroedAndCounted) {
   EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 1u);
   EXPECT_EQ(LocalFree(p), nullptr);
   EXPECT_EQ(sim::LedgerOpenCount(sim::HandleKind::LocalMemory), 0u);
-  EXPECT_EQ(LocalFree(nullptr), nullptr);
   EXPECT_RESULT_AND_ERROR(LocalAlloc(0x0002 /* LMEM_MOVEABLE */, 8), nullptr, ERROR_INVALID_PARAMETER);
 }
 
@@ -184,11 +183,14 @@ TEST_F(LedgerTest, CatchesADoubleCloseAndAHandleNeverOpened) {
   LocalFree(p);
   char stack;
   EXPECT_RESULT_AND_ERROR(LocalFree(&stack), static_cast<HLOCAL>(&stack), ERROR_INVALID_HANDLE);
+  // Windows takes a null handle without complaint; the ledger does not.
+  EXPECT_RESULT_AND_ERROR(LocalFree(nullptr), nullptr, 0xdeadbeef);
   const auto& v = sim::LedgerViolations();
-  ASSERT_EQ(v.size(), 2u);
+  ASSERT_EQ(v.size(), 3u);
   EXPECT_NE(v[0].find("FindClose: find handle"), std::string::npos) << v[0];
   EXPECT_NE(v[1].find("LocalFree: local allocation"), std::string::npos) << v[1];
-  EXPECT_EQ(sim::TranscriptOf("ledger_violation").size(), 2u);
+  EXPECT_NE(v[2].find("LocalFree: local allocation"), std::string::npos) << v[2];
+  EXPECT_EQ(sim::TranscriptOf("ledger_violation").size(), 3u);
 }
 
 TEST_F(LedgerTest, ReportsHandlesLeftOpenButNotLoadedModules) {
@@ -216,6 +218,23 @@ TEST_F(SimCore, FaultsFailTheChosenOccurrenceWithTheChosenError) {
     EXPECT_RESULT_AND_ERROR(CopyFileA(PackagePath("x.sys").c_str(), "C:\\x.sys", FALSE), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_EQ(sim::CallCounts().at("GetWindowsDirectoryA"), 3);
   EXPECT_EQ(sim::CallCounts().at("CopyFileA"), 3);
+}
+
+TEST_F(SimCore, AFailingProfileReadEmptiesTheBufferOrLeavesItAsPlanned) {
+  WritePackageFile("a.inf", "[S]\nx=1\n");
+  const std::string inf = PackagePath("a.inf");
+  for (bool untouched : {false, true}) {
+    SCOPED_TRACE(untouched ? "buffer untouched" : "buffer emptied");
+    sim::ResetProcessState();
+    sim::AddFault({"GetPrivateProfileSectionA", 1, std::nullopt, untouched});
+    sim::AddFault({"GetPrivateProfileStringA", 1, std::nullopt, untouched});
+    char lines[8] = "old\0\0", value[8] = "old";
+    EXPECT_RESULT_AND_ERROR(GetPrivateProfileSectionA("S", lines, sizeof lines, inf.c_str()), 0u, ERROR_FILE_NOT_FOUND);
+    EXPECT_RESULT_AND_ERROR(GetPrivateProfileStringA("S", "x", nullptr, value, sizeof value, inf.c_str()), 0u,
+                            ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(std::string(lines), untouched ? "old" : "");
+    EXPECT_EQ(std::string(value), untouched ? "old" : "");
+  }
 }
 
 TEST_F(SimCore, TheMachineFileKeepsEverythingAndLoadsAgain) {
