@@ -2,6 +2,8 @@
 // INF files and event lines never disagree on what "0x10" or "010" means.
 #include "platform/sim/base/numbers.h"
 
+#include <cstdio>
+
 namespace sim {
 
 std::optional<long long> ParseNumber(std::string_view text, long long min, long long max) {
@@ -31,6 +33,12 @@ std::optional<long long> ParseNumber(std::string_view text, long long min, long 
                                    : static_cast<long long>(magnitude);
   if (value < min || value > max) return std::nullopt;
   return value;
+}
+
+std::string HexNumber(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+  return text;
 }
 
 }  // namespace sim

@@ -119,19 +119,19 @@ bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
 }
 }  // namespace internal
 
-std::string AnsiToUtf8(std::string_view ansi, UINT codePage) {
+std::string CodePageToUtf8(std::string_view ansi, UINT codePage) {
   return Convert(ansi, "UTF-8", IconvName(codePage), codePage == 936 ? Ansi936Unit : Ansi1252Unit);
 }
 
-std::string Utf8ToAnsi(std::string_view utf8, UINT codePage) {
+std::string Utf8ToCodePage(std::string_view utf8, UINT codePage) {
   return Convert(utf8, IconvName(codePage), "UTF-8", Utf8Unit);
 }
 
-std::string Utf16LeToAnsi(std::string_view utf16, UINT codePage) {
+std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage) {
   return Convert(utf16, IconvName(codePage), "UTF-16LE", Utf16Unit);
 }
 
-std::string UpperAnsi(std::string_view text, UINT codePage) {
+std::string UpperInCodePage(std::string_view text, UINT codePage) {
   std::string out(text);
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(out[i]);

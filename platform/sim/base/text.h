@@ -11,12 +11,12 @@
 
 namespace sim {
 
-std::string AnsiToUtf8(std::string_view ansi, UINT codePage);
-std::string Utf8ToAnsi(std::string_view utf8, UINT codePage);  // characters the code page lacks become '?'
-std::string Utf16LeToAnsi(std::string_view utf16, UINT codePage);
+std::string CodePageToUtf8(std::string_view ansi, UINT codePage);
+std::string Utf8ToCodePage(std::string_view utf8, UINT codePage);  // characters the code page lacks become '?'
+std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage);
 // Upper case as the platform maps it: ASCII and the Latin-1 letters of 1252;
 // a double-byte character of 936 is left as it is.
-std::string UpperAnsi(std::string_view text, UINT codePage);
+std::string UpperInCodePage(std::string_view text, UINT codePage);
 
 // The code point that starts at `at` in UTF-8 text, with `at` moved past it.
 // A byte that does not start a well-formed sequence gives U+FFFD and moves one

@@ -3,10 +3,9 @@
 // that have changed since the machine was new.
 #include "platform/sim/machine/devices.h"
 
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
-
-
 
 #include <cstdio>
 #include <set>
@@ -97,12 +96,7 @@ std::string GuidText(const GUID& g) {
   return text;
 }
 
-std::string FlagsText(const std::optional<DWORD>& flags) {
-  if (!flags) return "none";
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(*flags));
-  return text;
-}
+std::string FlagsText(const std::optional<DWORD>& flags) { return flags ? HexNumber(*flags, 8) : "none"; }
 
 bool Persist() {
   try {

@@ -5,8 +5,10 @@
 // rename. Tests use it to interrupt a run at every such point in turn, which
 // no timed kill from outside can do reliably. SIGKILL runs no handler, flushes
 // nothing and removes nothing, as a power cut or a killed process would.
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/machine/machine.h"
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 
@@ -16,10 +18,7 @@ namespace {
 long KillAt() {
   static const long at = [] {
     const char* text = std::getenv("SETUP_SIM_KILL_AT");
-    if (!text || !*text) return 0L;
-    char* end = nullptr;
-    const long n = std::strtol(text, &end, 10);
-    return end && *end == '\0' && n > 0 ? n : 0L;
+    return static_cast<long>(ParseNumber(text ? text : "", 1, LONG_MAX).value_or(0));
   }();
   return at;
 }

@@ -1,15 +1,13 @@
 // The simulated machine: machine.json and drive_c/ in one directory.
 #include "platform/sim/machine/machine.h"
 
+#include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/base/text.h"
-#include "platform/sim/machine/paths.h"
-
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -19,6 +17,7 @@ namespace sim {
 namespace {
 
 using nlohmann::json;
+using nlohmann::ordered_json;
 
 std::optional<Machine> g_machine;
 MachinePopulator g_populator = nullptr;
@@ -28,38 +27,30 @@ const char* const kKnownKeys[] = {"format",       "version",     "windows_direct
                                   "architecture", "devices",     "next_devnode",      "faults",
                                   "baseline_files"};
 
-std::string Hex32(DWORD value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-  return text;
-}
+[[noreturn]] void Broken(const std::string& what) { throw std::runtime_error("machine.json: " + what); }
 
 // Numbers may be written as JSON numbers or as "0x..." texts, which read better for
 // version values, languages and flags.
 DWORD ReadNumber(const json& value, const char* what) {
-  if (value.is_number_unsigned()) return value.get<DWORD>();
-  if (value.is_number_integer() && value.get<long long>() >= 0) return static_cast<DWORD>(value.get<long long>());
-  if (value.is_string()) {
-    const std::string text = value.get<std::string>();
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
-    if (!text.empty() && end && *end == '\0' && parsed <= 0xFFFFFFFFull) return static_cast<DWORD>(parsed);
-  }
-  throw std::runtime_error(std::string("machine.json: ") + what + " is not a 32-bit number");
+  std::optional<long long> number;
+  if (value.is_number_integer()) number = value.get<long long>();
+  else if (value.is_string()) number = ParseNumber(value.get<std::string>(), 0, 0xFFFFFFFF);
+  if (!number || *number < 0 || *number > 0xFFFFFFFF) Broken(std::string(what) + " is not a 32-bit number");
+  return static_cast<DWORD>(*number);
 }
 
 std::vector<std::string> ReadStrings(const json& value, const char* what) {
-  if (!value.is_array()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a list");
+  if (!value.is_array()) Broken(std::string(what) + " is not a list");
   std::vector<std::string> out;
   for (const json& item : value) {
-    if (!item.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " holds a non-text");
+    if (!item.is_string()) Broken(std::string(what) + " holds a non-text");
     out.push_back(item.get<std::string>());
   }
   return out;
 }
 
 std::string FromFile(const json& value, const char* what) {
-  if (!value.is_string()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a text");
+  if (!value.is_string()) Broken(std::string(what) + " is not a text");
   return value.get<std::string>();
 }
 
@@ -68,31 +59,33 @@ std::string FromFile(const json& value, const char* what) {
 // install section) may hold any bytes. A text that does not come back the
 // same through UTF-8 (bytes the code page does not define) is written as its
 // bytes in hex, so that every text is saved exactly as the machine holds it.
-json TextToFile(const std::string& ansi, UINT codePage) {
-  const std::string utf8 = AnsiToUtf8(ansi, codePage);
-  if (Utf8ToAnsi(utf8, codePage) == ansi) return utf8;
-  return json{{"ansi_hex", HexBytes(ansi)}};
+ordered_json TextToFile(const std::string& ansi, UINT codePage) {
+  // ASCII reads the same in both code pages and in UTF-8, and most texts are ASCII.
+  if (std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return ansi;
+  const std::string utf8 = CodePageToUtf8(ansi, codePage);
+  if (Utf8ToCodePage(utf8, codePage) == ansi) return utf8;
+  return ordered_json{{"ansi_hex", HexBytes(ansi)}};
 }
 
 std::string TextFromFile(const json& value, const char* what, UINT codePage) {
   if (value.is_object() && value.contains("ansi_hex") && value["ansi_hex"].is_string()) {
     const std::string hex = value["ansi_hex"].get<std::string>();
     const std::string bytes = BytesFromHex(hex);
-    if (bytes.size() * 2 != hex.size()) throw std::runtime_error(std::string("machine.json: ") + what + " is not hex");
+    if (bytes.size() * 2 != hex.size()) Broken(std::string(what) + " is not hex");
     return bytes;
   }
-  return Utf8ToAnsi(FromFile(value, what), codePage);
+  return Utf8ToCodePage(FromFile(value, what), codePage);
 }
 
 std::vector<std::string> TextsFromFile(const json& value, const char* what, UINT codePage) {
-  if (!value.is_array()) throw std::runtime_error(std::string("machine.json: ") + what + " is not a list");
+  if (!value.is_array()) Broken(std::string(what) + " is not a list");
   std::vector<std::string> out;
   for (const json& item : value) out.push_back(TextFromFile(item, what, codePage));
   return out;
 }
 
 Device ReadDevice(const json& d, UINT cp) {
-  if (!d.is_object()) throw std::runtime_error("machine.json: a device is not an object");
+  if (!d.is_object()) Broken("a device is not an object");
   Device device;
   device.instance_id = TextFromFile(d.at("instance_id"), "instance_id", cp);
   if (d.contains("hardware_ids")) device.hardware_ids = TextsFromFile(d["hardware_ids"], "hardware_ids", cp);
@@ -111,8 +104,8 @@ Device ReadDevice(const json& d, UINT cp) {
 }
 
 Machine FromJson(const json& j, const fs::path& dir) {
-  if (!j.is_object()) throw std::runtime_error("machine.json: not a JSON object");
-  if (j.value("format", 0) != 1) throw std::runtime_error("machine.json: unknown format (expected 1)");
+  if (!j.is_object()) Broken("not a JSON object");
+  if (j.value("format", 0) != 1) Broken("unknown format (expected 1)");
   Machine m;
   m.dir = dir;
   if (j.contains("version")) m.version = ReadNumber(j["version"], "version");
@@ -127,16 +120,16 @@ Machine FromJson(const json& j, const fs::path& dir) {
   m.windows_directory_fails = j.value("windows_directory_fails", false);
   m.architecture = j.value("architecture", std::string("amd64"));
   if (m.architecture != "amd64" && m.architecture != "x86")
-    throw std::runtime_error("machine.json: architecture must be amd64 or x86");
+    Broken("architecture must be amd64 or x86");
   if (j.contains("devices")) {
-    if (!j["devices"].is_array()) throw std::runtime_error("machine.json: devices is not a list");
+    if (!j["devices"].is_array()) Broken("devices is not a list");
     for (const json& d : j["devices"]) m.devices.push_back(ReadDevice(d, cp));
   }
   if (j.contains("next_devnode")) m.next_devnode = ReadNumber(j["next_devnode"], "next_devnode");
   for (const Device& d : m.devices)
     if (d.devnode >= m.next_devnode) m.next_devnode = d.devnode + 1;
   if (j.contains("faults")) {
-    if (!j["faults"].is_array()) throw std::runtime_error("machine.json: faults is not a list");
+    if (!j["faults"].is_array()) Broken("faults is not a list");
     for (const json& f : j["faults"]) {
       FaultRule rule;
       rule.call = FromFile(f.at("call"), "faults.call");
@@ -155,30 +148,58 @@ Machine FromJson(const json& j, const fs::path& dir) {
   return m;
 }
 
-// The machine without its devices: SaveMachine writes those itself.
-json ToJson(const Machine& m) {
+ordered_json TextsToFile(const std::vector<std::string>& texts, UINT codePage) {
+  ordered_json out = ordered_json::array();
+  for (const std::string& text : texts) out.push_back(TextToFile(text, codePage));
+  return out;
+}
+
+// A device with its members in the order the JSON library sorts them, as it
+// writes every other object of the file; optional properties that are
+// missing have no member. Devices are most of the file, and objects that
+// keep their members in order cost a fraction of sorted ones to make.
+ordered_json DeviceToJson(const Device& d, UINT cp) {
+  ordered_json j = ordered_json::object();
+  j.get_ref<ordered_json::object_t&>().reserve(8);
+  j["class"] = TextToFile(d.setup_class, cp);
+  j["compatible_ids"] = TextsToFile(d.compatible_ids, cp);
+  if (d.config_flags) j["config_flags"] = HexNumber(*d.config_flags, 8);
+  j["devnode"] = d.devnode;
+  if (d.driver) j["driver"] = {{"inf", TextToFile(d.driver->inf, cp)}, {"section", TextToFile(d.driver->section, cp)}};
+  j["hardware_ids"] = TextsToFile(d.hardware_ids, cp);
+  j["instance_id"] = TextToFile(d.instance_id, cp);
+  j["present"] = d.present;
+  return j;
+}
+
+// The whole machine as the file holds it, every object's members sorted.
+std::string MachineText(const Machine& m) {
+  const UINT cp = m.CodePage();
   json j = m.extra;
   j["format"] = 1;
-  j["version"] = Hex32(m.version, 8);
-  const UINT cp = m.CodePage();
+  j["version"] = HexNumber(m.version, 8);
   j["windows_directory"] = TextToFile(m.windows_directory, cp);
   j["system_directory"] = TextToFile(m.system_directory, cp);
   j["windows_directory_fails"] = m.windows_directory_fails;
-  j["language"] = Hex32(m.language, 4);
+  j["language"] = HexNumber(m.language, 4);
   if (m.ansi_code_page) j["ansi_code_page"] = *m.ansi_code_page;
   j["architecture"] = m.architecture;
-  j["devices"] = json::array();
+  j["devices"] = nullptr;  // its place among the sorted members; filled below
   j["next_devnode"] = m.next_devnode;
   json faults = json::array();
   for (const FaultRule& f : m.faults) {
     json rule = {{"call", f.call}, {"nth", f.nth}};
-    if (f.error) rule["error"] = Hex32(*f.error, 8);
+    if (f.error) rule["error"] = HexNumber(*f.error, 8);
     if (f.buffer_untouched) rule["buffer_untouched"] = true;
     faults.push_back(rule);
   }
   j["faults"] = faults;
   j["baseline_files"] = m.baseline_files;
-  return j;
+  ordered_json file = j;  // the members in their sorted order
+  ordered_json& devices = file["devices"] = ordered_json::array();
+  devices.get_ref<ordered_json::array_t&>().reserve(m.devices.size());
+  for (const Device& d : m.devices) devices.push_back(DeviceToJson(d, cp));
+  return file.dump(2) + "\n";
 }
 
 void WriteAtomically(const fs::path& target, const std::string& bytes) {
@@ -206,136 +227,17 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
   }
 }
 
-// The machine file is written after every change, and a machine has many
-// devices of which one change touches one or two. Each device's text is kept
-// with the device it was written from and used again while the device is
-// equal to it, so a save costs a comparison per device, not a serialization.
-struct WrittenDevice {
-  Device device;
-  std::string text;  // as the device stands in the "devices" list, indented
-};
-std::vector<WrittenDevice> g_written;  // in the order of the last save
-UINT g_written_cp = 0;
-
-// A machine text as json::dump(2) writes TextToFile's value for it, with its
-// member or list item starting at `indent`. Printable ASCII without quotes or
-// backslashes stands as it is; anything else goes through the library.
-void AppendString(std::string& out, const std::string& text, UINT cp, size_t indent) {
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\';
-  });
-  if (plain) {
-    out += '"';
-    out += text;
-    out += '"';
-    return;
-  }
-  const json value = TextToFile(text, cp);
-  if (value.is_string()) {
-    out += value.dump();
-    return;
-  }
-  out += "{\n" + std::string(indent + 2, ' ') + "\"ansi_hex\": " + value["ansi_hex"].dump() + "\n" +
-         std::string(indent, ' ') + "}";
+// A new machine's drive holds only what CreateMachine makes, named as it
+// names it, so a Windows path of it maps to the drive by its names alone.
+fs::path OnNewDrive(const Machine& m, const std::string& windowsPath) {
+  std::string rest = CodePageToUtf8(windowsPath.substr(std::min<size_t>(3, windowsPath.size())), m.CodePage());
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return m.dir / "drive_c" / rest;
 }
-
-void AppendList(std::string& out, const std::vector<std::string>& items, UINT cp) {
-  if (items.empty()) {
-    out += "[]";
-    return;
-  }
-  out += "[\n";
-  for (size_t i = 0; i < items.size(); ++i) {
-    out += i ? ",\n        " : "        ";
-    AppendString(out, items[i], cp, 8);
-  }
-  out += "\n      ]";
-}
-
-// A device as it stands in the "devices" list of json::dump(2): its members
-// in the library's (sorted) order, indented as the second level. Optional
-// properties that are missing have no member.
-std::string DeviceText(const Device& device, UINT cp) {
-  std::string out;
-  out.reserve(512);
-  out += "    {\n      \"class\": ";
-  AppendString(out, device.setup_class, cp, 6);
-  out += ",\n      \"compatible_ids\": ";
-  AppendList(out, device.compatible_ids, cp);
-  if (device.config_flags) {
-    out += ",\n      \"config_flags\": ";
-    AppendString(out, Hex32(*device.config_flags, 8), cp, 6);
-  }
-  out += ",\n      \"devnode\": " + std::to_string(device.devnode);
-  if (device.driver) {
-    out += ",\n      \"driver\": {\n        \"inf\": ";
-    AppendString(out, device.driver->inf, cp, 8);
-    out += ",\n        \"section\": ";
-    AppendString(out, device.driver->section, cp, 8);
-    out += "\n      }";
-  }
-  out += ",\n      \"hardware_ids\": ";
-  AppendList(out, device.hardware_ids, cp);
-  out += ",\n      \"instance_id\": ";
-  AppendString(out, device.instance_id, cp, 6);
-  out += device.present ? ",\n      \"present\": true\n    }" : ",\n      \"present\": false\n    }";
-  return out;
-}
-
-// The "devices" list as json::dump(2) writes it inside the machine object.
-// The kept texts are brought in line with the devices in place: an entry
-// stays while its device is equal to the one at its place, a device removed
-// since the last save drops its entry, and a changed or new device is
-// written afresh. Every entry is always a device with its own text, so a
-// device that cannot be written leaves nothing stale behind.
-std::string DevicesText(const std::vector<Device>& devices, UINT cp) {
-  // The kept texts are in the code page they were written in.
-  if (cp != g_written_cp) g_written.clear();
-  g_written_cp = cp;
-  size_t moved = 0;  // entries taken out or put in: a tree in a new order is written afresh
-  for (size_t i = 0; i < devices.size(); ++i) {
-    const Device& d = devices[i];
-    if (i < g_written.size() && g_written[i].device == d) continue;
-    if (moved > 16) {
-      g_written.resize(i);
-      moved = 0;
-    }
-    // Devices removed since, up to four in a row, are passed over.
-    size_t k = i + 1;
-    while (k < g_written.size() && k <= i + 4 && !(g_written[k].device == d)) ++k;
-    if (k < g_written.size() && k <= i + 4) {
-      g_written.erase(g_written.begin() + static_cast<std::ptrdiff_t>(i), g_written.begin() + static_cast<std::ptrdiff_t>(k));
-      moved += k - i;
-      continue;
-    }
-    WrittenDevice fresh{d, DeviceText(d, cp)};
-    if (i < g_written.size() && g_written[i].device.instance_id == d.instance_id) {
-      g_written[i] = std::move(fresh);
-    } else {
-      g_written.insert(g_written.begin() + static_cast<std::ptrdiff_t>(i), std::move(fresh));
-      ++moved;
-    }
-  }
-  if (g_written.size() > devices.size()) g_written.resize(devices.size());
-  if (g_written.empty()) return "[]";
-  size_t size = 8;
-  for (const WrittenDevice& w : g_written) size += w.text.size() + 2;
-  std::string out;
-  out.reserve(size);
-  out += "[\n";
-  for (size_t i = 0; i < g_written.size(); ++i) {
-    if (i) out += ",\n";
-    out += g_written[i].text;
-  }
-  out += "\n  ]";
-  return out;
-}
-
-internal::MachineChangeHook g_changed([] { g_written.clear(); });
 
 void CollectBaseline(Machine& m) {
   m.baseline_files.clear();
-  const fs::path windows = HostPathOf(m.windows_directory);
+  const fs::path windows = OnNewDrive(m, m.windows_directory);
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(windows, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
@@ -361,11 +263,9 @@ void SetMachinePopulator(MachinePopulator populate) { g_populator = populate; }
 
 Machine LoadMachineFile(const fs::path& dir) {
   const fs::path file = dir / "machine.json";
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("no machine at " + dir.string() + " (machine.json cannot be read)");
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  json j = json::parse(bytes.str(), nullptr, false);
+  std::string bytes;
+  if (!ReadWholeFile(file, bytes)) throw std::runtime_error("no machine at " + dir.string() + " (machine.json cannot be read)");
+  json j = json::parse(bytes, nullptr, false);
   if (j.is_discarded()) throw std::runtime_error(file.string() + ": not valid JSON");
   try {
     return FromJson(j, dir);
@@ -392,7 +292,7 @@ void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
   g_machine = m;
   internal::MachineChanged();
   for (const char* sub : {"", "\\system32", "\\system32\\drivers", "\\INF"})
-    fs::create_directories(HostPathOf(m.windows_directory + sub));
+    fs::create_directories(OnNewDrive(m, m.windows_directory + sub));
   if (g_populator && options.with_default_devices) g_populator(*g_machine, options);
   CollectBaseline(*g_machine);
   SaveMachine();
@@ -422,14 +322,7 @@ Machine& CurrentMachine() {
 
 void SaveMachine() {
   Machine& m = CurrentMachine();
-  std::string text = ToJson(m).dump(2) + "\n";
-  // Only the top level is indented by two: an unknown key's value cannot
-  // hold this line, and a string never holds a line break unescaped.
-  const std::string empty = "\n  \"devices\": []";
-  const size_t at = text.find(empty);
-  if (at == std::string::npos) throw std::runtime_error("machine.json: the device list cannot be placed");
-  text.replace(at + empty.size() - 2, 2, DevicesText(m.devices, m.CodePage()));
-  WriteAtomically(m.dir / "machine.json", text);
+  WriteAtomically(m.dir / "machine.json", MachineText(m));
 }
 
 }  // namespace sim

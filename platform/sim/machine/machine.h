@@ -34,7 +34,7 @@ struct Device {
   std::string setup_class;
   std::optional<DriverRecord> driver;
   DWORD devnode = 0;
-  bool operator==(const Device&) const = default;  // every field: the machine file's writer relies on it
+  bool operator==(const Device&) const = default;
 };
 
 struct FaultRule {
