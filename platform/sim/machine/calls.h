@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -16,6 +17,9 @@ namespace sim {
 // with which last-error code (`defaultError` when the rule names none).
 // `bufferUntouched`, when given, receives the failing rule's buffer_untouched.
 std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched = nullptr);
+// Whether `name` is a call whose simulation consults the fault plan: a fault
+// planned for any other call would never fire.
+bool IsFaultableCall(std::string_view name);
 void AddFault(const FaultRule& rule);  // for this process only
 void ClearFaults();                    // this process's rules and the machine's
 const std::map<std::string, int>& CallCounts();

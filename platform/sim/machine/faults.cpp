@@ -4,8 +4,28 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/transcript.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
 namespace sim {
 namespace {
+
+// Every call whose simulation asks FaultFor, in sorted order.
+const char* const kFaultableCalls[] = {
+    "CM_Get_DevNode_Status", "CM_Reenumerate_DevNode", "CM_Reenumerate_DevNode_Ex", "CopyFileA", "CreateFileA",
+    "DeleteFileA", "DialogBoxParamA", "FindFirstFileA", "FindNextFileA", "FreeLibrary", "GetCurrentDirectoryA",
+    "GetPrivateProfileSectionA", "GetPrivateProfileStringA", "GetProcAddress", "GetSystemDirectoryA",
+    "GetWindowsDirectoryA", "LoadLibraryA", "LocalAlloc", "MessageBoxA", "ReadFile", "SetupCloseFileQueue",
+    "SetupCloseInfFile", "SetupCommitFileQueueA", "SetupCopyOEMInfA", "SetupDefaultQueueCallbackA",
+    "SetupDiBuildDriverInfoList", "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList",
+    "SetupDiDestroyDriverInfoList", "SetupDiEnumDeviceInfo", "SetupDiEnumDriverInfoA",
+    "SetupDiGetActualSectionToInstallA", "SetupDiGetClassDevsA", "SetupDiGetDeviceRegistryPropertyA",
+    "SetupDiGetDriverInfoDetailA", "SetupDiSetDeviceRegistryPropertyA", "SetupInitDefaultQueueCallbackEx",
+    "SetupInstallFilesFromInfSectionA", "SetupOpenFileQueue", "SetupOpenInfFileA",
+    "SetupTermDefaultQueueCallback", "UpdateDriverForPlugAndPlayDevicesA",
+};
 
 std::map<std::string, int> g_counts;
 std::vector<FaultRule> g_processRules;
@@ -21,7 +41,17 @@ internal::ResetHook g_reset([] {
 
 }  // namespace
 
+bool IsFaultableCall(std::string_view name) {
+  return std::binary_search(std::begin(kFaultableCalls), std::end(kFaultableCalls), name,
+                            [](std::string_view a, std::string_view b) { return a < b; });
+}
+
 std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched) {
+  if (!IsFaultableCall(name)) {
+    // A call that asks the plan must be listed, or winsim could not plan its faults.
+    std::fprintf(stderr, "simulation: %s asks the fault plan but is not in its list of calls\n", name);
+    std::abort();
+  }
   const std::string key(name);
   const int occurrence = ++g_counts[key];
   auto fail = [&](const FaultRule& rule) {

@@ -12,13 +12,13 @@
 // An error is one line on standard error and exit code 1 (2 for a command
 // line that cannot be understood). Every change is written to machine.json
 // atomically, and a new machine appears only when it is complete.
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/pnp/pnp.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -42,42 +42,15 @@ constexpr const char* kUsage =
     "       winsim fault DIR CALL [--nth N] [--error CODE]\n"
     "       winsim fault DIR --clear\n";
 
-// Every call of the platform seam, the calls a fault can be planned for.
-const char* const kCalls[] = {
-    "CM_Get_DevNode_Status", "CM_Reenumerate_DevNode", "CM_Reenumerate_DevNode_Ex", "CharUpperA", "CheckDlgButton",
-    "CopyFileA", "DefWindowProcA", "DeleteFileA", "DialogBoxParamA", "EndDialog", "FindClose", "FindFirstFileA",
-    "FindNextFileA", "FreeLibrary", "GetCurrentDirectoryA", "GetDlgItem", "GetDlgItemTextA", "GetLastError",
-    "GetPrivateProfileSectionA", "GetPrivateProfileStringA", "GetProcAddress", "GetSystemDirectoryA",
-    "GetUserDefaultLangID", "GetVersion", "GetWindowsDirectoryA", "IsDlgButtonChecked", "IsWindowVisible",
-    "LoadLibraryA", "LocalAlloc", "LocalFree", "MessageBoxA", "SendDlgItemMessageA", "SendMessageA",
-    "SetDlgItemTextA", "SetLastError", "SetupCloseFileQueue", "SetupCloseInfFile", "SetupCommitFileQueueA",
-    "SetupCopyOEMInfA", "SetupDefaultQueueCallbackA", "SetupDiBuildDriverInfoList", "SetupDiCallClassInstaller",
-    "SetupDiDestroyDeviceInfoList", "SetupDiDestroyDriverInfoList", "SetupDiEnumDeviceInfo", "SetupDiEnumDriverInfoA",
-    "SetupDiGetActualSectionToInstallA", "SetupDiGetClassDevsA", "SetupDiGetDeviceRegistryPropertyA",
-    "SetupDiGetDriverInfoDetailA", "SetupDiSetDeviceRegistryPropertyA", "SetupInitDefaultQueueCallbackEx",
-    "SetupInstallFilesFromInfSectionA", "SetupOpenFileQueue", "SetupOpenInfFileA", "SetupTermDefaultQueueCallback",
-    "ShowWindow", "UpdateDriverForPlugAndPlayDevicesA", "UpdateWindow", "lstrlenA",
-};
-
 // A command line that cannot be understood.
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-DWORD ParseNumber(const std::string& text, const char* what, unsigned long long max) {
-  if (text.empty() || text[0] == '-' || text[0] == '+') throw UsageError(std::string(what) + " must be a number: " + text);
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (errno || !end || *end != '\0' || value > max)
-    throw UsageError(std::string(what) + " must be a number up to " + std::to_string(max) + ": " + text);
-  return static_cast<DWORD>(value);
-}
-
-std::string Hex(DWORD value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-  return text;
+DWORD Number(const std::string& text, const char* what, long long max) {
+  const std::optional<long long> value = sim::ParseNumber(text, 0, max);
+  if (!value) throw UsageError(std::string(what) + " must be a number up to " + std::to_string(max) + ": " + text);
+  return static_cast<DWORD>(*value);
 }
 
 // Device ids are printable characters without blanks or commas, and short.
@@ -120,10 +93,10 @@ int CommandNew(Args& args) {
       family = args.Value(option);
       if (family != "nt" && family != "9x") throw UsageError("--family must be nt or 9x: " + family);
     } else if (option == "--version") {
-      options.version = ParseNumber(args.Value(option), "--version", 0xFFFFFFFFull);
+      options.version = Number(args.Value(option), "--version", 0xFFFFFFFF);
       versionGiven = true;
     } else if (option == "--lang") {
-      options.language = static_cast<LANGID>(ParseNumber(args.Value(option), "--lang", 0xFFFF));
+      options.language = static_cast<LANGID>(Number(args.Value(option), "--lang", 0xFFFF));
     } else if (option == "--arch") {
       options.architecture = args.Value(option);
       if (options.architecture != "amd64" && options.architecture != "x86")
@@ -135,7 +108,7 @@ int CommandNew(Args& args) {
   const bool nine = (options.version & 0x80000000u) != 0;
   if (!versionGiven && family == "9x") options.version = 0xC0000A04;  // Windows 98
   else if (versionGiven && !family.empty() && nine != (family == "9x"))
-    throw UsageError("--version " + Hex(options.version, 8) + " is not of the " + family + " family");
+    throw UsageError("--version " + sim::HexNumber(options.version, 8) + " is not of the " + family + " family");
 
   std::error_code ec;
   if (fs::exists(dir / "machine.json")) throw std::runtime_error("a machine exists already at " + dir.string());
@@ -168,7 +141,7 @@ int CommandAddDevice(Args& args) {
     if (option == "--hwid") hwids.push_back(CheckedId(args.Value(option)));
     else if (option == "--compat") compat.push_back(CheckedId(args.Value(option)));
     else if (option == "--absent") absent = true;
-    else if (option == "--flags") flags = ParseNumber(args.Value(option), "--flags", 0xFFFFFFFFull);
+    else if (option == "--flags") flags = Number(args.Value(option), "--flags", 0xFFFFFFFF);
     else throw UsageError("unknown option for add-device: " + option);
   }
   if (hwids.empty()) throw UsageError("add-device needs at least one --hwid");
@@ -218,7 +191,7 @@ int CommandShow(Args& args) {
                   {"hardware_ids", Utf8List(d.hardware_ids)},
                   {"compatible_ids", Utf8List(d.compatible_ids)},
                   {"present", d.present},
-                  {"config_flags", d.config_flags ? json(Hex(*d.config_flags, 8)) : json(nullptr)},
+                  {"config_flags", d.config_flags ? json(sim::HexNumber(*d.config_flags, 8)) : json(nullptr)},
                   {"class", sim::AnsiToUtf8(d.setup_class)},
                   {"driver", d.driver ? json{{"inf", sim::AnsiToUtf8(d.driver->inf)},
                                              {"section", sim::AnsiToUtf8(d.driver->section)}}
@@ -232,13 +205,13 @@ int CommandShow(Args& args) {
   const json removed = Utf8List(sim::FilesRemovedSinceNew());
   json faults = json::array();
   for (const sim::FaultRule& f : m.faults)
-    faults.push_back({{"call", f.call}, {"nth", f.nth}, {"error", f.error ? json(Hex(*f.error, 8)) : json(nullptr)}});
+    faults.push_back({{"call", f.call}, {"nth", f.nth}, {"error", f.error ? json(sim::HexNumber(*f.error, 8)) : json(nullptr)}});
   if (asJson) {
     const json out = {{"machine",
                        {{"dir", m.dir.string()},
                         {"family", m.IsNtFamily() ? "nt" : "9x"},
-                        {"version", Hex(m.version, 8)},
-                        {"language", Hex(m.language, 4)},
+                        {"version", sim::HexNumber(m.version, 8)},
+                        {"language", sim::HexNumber(m.language, 4)},
                         {"architecture", m.architecture},
                         {"windows_directory", sim::AnsiToUtf8(m.windows_directory)},
                         {"system_directory", sim::AnsiToUtf8(m.system_directory)}}},
@@ -251,7 +224,7 @@ int CommandShow(Args& args) {
     return 0;
   }
   std::cout << "machine " << m.dir.string() << ": " << (m.IsNtFamily() ? "NT" : "9x") << " family, version "
-            << Hex(m.version, 8) << ", language " << Hex(m.language, 4) << ", " << m.architecture << "\n";
+            << sim::HexNumber(m.version, 8) << ", language " << sim::HexNumber(m.language, 4) << ", " << m.architecture << "\n";
   std::cout << "devices:\n";
   for (const json& d : devices) {
     std::cout << "  " << d["instance_id"].get<std::string>() << (d["present"].get<bool>() ? "  present" : "  not present")
@@ -295,14 +268,13 @@ int CommandFault(Args& args) {
     sim::SaveMachine();
     return 0;
   }
-  if (std::none_of(std::begin(kCalls), std::end(kCalls), [&](const char* c) { return call == c; }))
-    throw UsageError("not a call of the platform: " + call);
+  if (!sim::IsFaultableCall(call)) throw UsageError("not a call of the platform that can be made to fail: " + call);
   sim::FaultRule rule;
   rule.call = call;
   while (args.More()) {
     const std::string option = args.Take("option");
-    if (option == "--nth") rule.nth = static_cast<int>(ParseNumber(args.Value(option), "--nth", 0x7FFFFFFF));
-    else if (option == "--error") rule.error = ParseNumber(args.Value(option), "--error", 0xFFFFFFFFull);
+    if (option == "--nth") rule.nth = static_cast<int>(Number(args.Value(option), "--nth", 0x7FFFFFFF));
+    else if (option == "--error") rule.error = Number(args.Value(option), "--error", 0xFFFFFFFF);
     else throw UsageError("unknown option for fault: " + option);
   }
   Open(dir);
