@@ -1,4 +1,5 @@
-// Opening a file for reading: CreateFileA with OPEN_EXISTING, ReadFile, CloseHandle.
+// Reading a file: CreateFileA of an existing file for reading, ReadFile,
+// CloseHandle. The program opens files only so, to compare two of them.
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -23,67 +24,49 @@ internal::ResetHook g_reset([] {
 
 using namespace sim;
 
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
-  if (auto error = FaultFor("CreateFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return INVALID_HANDLE_VALUE;
-  }
-  // Only what the program needs: an existing file opened for reading.
-  if (!path || access != static_cast<DWORD>(GENERIC_READ) || disposition != OPEN_EXISTING) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD attributes,
+                          HANDLE templateFile) {
+  if (auto error = FaultFor("CreateFileA", ERROR_ACCESS_DENIED)) return Fail(*error, INVALID_HANDLE_VALUE);
+  if (access != static_cast<DWORD>(GENERIC_READ) || share != FILE_SHARE_READ || security ||
+      disposition != OPEN_EXISTING || attributes != FILE_ATTRIBUTE_NORMAL || templateFile)
+    return Unmodelled("CreateFileA",
+                      "other than an existing file opened for reading, shared for reading, with normal attributes",
+                      ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  if (!path) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   const HostPath mapped = MapWindowsPath(path);
-  if (!mapped.ok()) {
-    SetLastError(mapped.error);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!mapped.ok()) return Fail(mapped.error, INVALID_HANDLE_VALUE);
   struct stat info;
   if (::stat(mapped.host.c_str(), &info) != 0) {
     std::error_code ec;
-    SetLastError(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+    return Fail(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND,
+                INVALID_HANDLE_VALUE);
   }
   std::FILE* file = S_ISDIR(info.st_mode) ? nullptr : std::fopen(mapped.host.c_str(), "rb");
-  if (!file) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!file) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   void* handle = NewHandleValue(HandleKind::File);
   g_files[handle] = file;
   LedgerOpen(HandleKind::File, handle);
   return handle;
 }
 
-BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
+BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, void* overlapped) {
   if (read) *read = 0;
-  if (auto error = FaultFor("ReadFile", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("ReadFile", ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  if (!read || overlapped) return Unmodelled("ReadFile", "a read without a count or overlapped", ERROR_INVALID_PARAMETER, FALSE);
   auto it = g_files.find(handle);
-  if (it == g_files.end() || !buffer) {
-    SetLastError(it == g_files.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (it == g_files.end()) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!buffer) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   const size_t n = std::fread(buffer, 1, toRead, it->second);
-  if (std::ferror(it->second)) {
-    SetLastError(ERROR_GEN_FAILURE);
-    return FALSE;
-  }
-  if (read) *read = static_cast<DWORD>(n);
+  if (std::ferror(it->second)) return Fail(ERROR_GEN_FAILURE, FALSE);
+  *read = static_cast<DWORD>(n);
   return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  if (!LedgerClose(HandleKind::File, handle, "CloseHandle")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!LedgerClose(HandleKind::File, handle, "CloseHandle")) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  // The ledger and this table are forgotten together, so an open file handle is always here.
   auto it = g_files.find(handle);
-  if (it != g_files.end()) {
-    std::fclose(it->second);
-    g_files.erase(it);
-  }
+  std::fclose(it->second);
+  g_files.erase(it);
   return TRUE;
 }

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 #include <unordered_map>
 
@@ -33,27 +32,13 @@ std::unordered_map<const void*, FindState> g_finds;
 
 internal::ResetHook g_reset([] { g_finds.clear(); });
 
-// Case-insensitive DOS wildcard match of '*' and '?'.
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  if (pattern == "*.*") pattern = "*";
-  const std::string p = UpperAnsi(pattern), n = UpperAnsi(name);
-  size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
-  while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
-      ++pi;
-      ++ni;
-    } else if (pi < p.size() && p[pi] == '*') {
-      star = pi++;
-      mark = ni;
-    } else if (star != std::string::npos) {
-      pi = star + 1;
-      ni = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (pi < p.size() && p[pi] == '*') ++pi;
-  return pi == p.size();
+// The one pattern the program searches with, "*.EXT", in the current
+// directory: the extension as it is given, or empty when the pattern is
+// anything else.
+std::string_view PatternExtension(std::string_view pattern) {
+  if (pattern.size() < 3 || pattern.substr(0, 2) != "*." || pattern.find_first_of("*?\\/:", 2) != std::string_view::npos)
+    return {};
+  return pattern.substr(1);
 }
 
 // Seconds and nanoseconds since 1970 as a FILETIME (100 ns since 1601).
@@ -86,62 +71,39 @@ DWORD MissingError(const HostPath& path) {
   return fs::is_directory(path.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-std::string ForTranscript(const std::string& ansi) { return AnsiToUtf8(ansi); }
-
 }  // namespace
 }  // namespace sim
 
 using namespace sim;
 
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-  if (auto error = FaultFor("FindFirstFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!pattern || !data) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  const std::string text(pattern);
-  const size_t slash = text.find_last_of("\\/");
-  const std::string dirPart = slash == std::string::npos ? "." : text.substr(0, slash + 1);
-  const std::string namePart = slash == std::string::npos ? text : text.substr(slash + 1);
-  const HostPath dir = MapWindowsPath(dirPart == "." ? std::string(".") : dirPart);
+  if (auto error = FaultFor("FindFirstFileA", ERROR_ACCESS_DENIED)) return Fail(*error, INVALID_HANDLE_VALUE);
+  if (!pattern || !data) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  const std::string_view extension = PatternExtension(pattern);
+  if (extension.empty())
+    return Unmodelled("FindFirstFileA", "pattern other than *.EXT in the current directory: " + AnsiToUtf8(pattern),
+                      ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  const HostPath dir = MapWindowsPath(".");
   std::error_code ec;
-  if (!dir.ok() || !fs::is_directory(dir.host, ec)) {
-    SetLastError(dir.ok() || dir.error == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND : dir.error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (namePart.empty()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!dir.ok() || !fs::is_directory(dir.host, ec)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
-  FindState state;
-  auto add = [&](const std::string& utf8Name, const fs::path& full) {
+  // A name matches when it ends in the extension, letter case aside ("*"
+  // matches any start, the empty one too). NTFS hands out a directory's names
+  // in the order of their upper-case form.
+  std::vector<std::pair<std::string, FoundEntry>> listed;
+  for (auto it = fs::directory_iterator(dir.host, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
     FoundEntry entry;
-    entry.name = Utf8ToAnsi(utf8Name);
-    if (entry.name.size() >= MAX_PATH || ::stat(full.c_str(), &entry.info) != 0) return;
-    if (WildcardMatch(namePart, entry.name)) state.entries.push_back(entry);
-  };
-  const bool root = dir.host == fs::path("/") || dir.host == CurrentMachine().dir / "drive_c";
-  if (!root) {
-    add(".", dir.host);
-    add("..", dir.host.parent_path());
+    entry.name = Utf8ToAnsi(it->path().filename().string());
+    if (entry.name.size() < extension.size() || entry.name.size() >= MAX_PATH ||
+        !EqualsNoCase(std::string_view(entry.name).substr(entry.name.size() - extension.size()), extension) ||
+        ::stat(it->path().c_str(), &entry.info) != 0)
+      continue;
+    listed.emplace_back(UpperAnsi(entry.name), std::move(entry));
   }
-  std::vector<std::pair<std::string, fs::path>> listed;
-  for (auto it = fs::directory_iterator(dir.host, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-    listed.emplace_back(it->path().filename().string(), it->path());
-  // NTFS hands out a directory's names in the order of their upper-case form.
-  std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) {
-    return UpperAnsi(Utf8ToAnsi(a.first)) < UpperAnsi(Utf8ToAnsi(b.first));
-  });
-  for (const auto& [name, full] : listed) add(name, full);
-
-  if (state.entries.empty()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (listed.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  FindState state;
+  for (auto& [key, entry] : listed) state.entries.push_back(std::move(entry));
   void* handle = NewHandleValue(HandleKind::Find);
   Fill(state.entries[0], data);
   state.next = 1;
@@ -151,50 +113,29 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 }
 
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-  if (auto error = FaultFor("FindNextFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("FindNextFileA", ERROR_ACCESS_DENIED)) return Fail(*error, FALSE);
   auto it = g_finds.find(find);
-  if (it == g_finds.end() || !LedgerIsOpen(HandleKind::Find, find)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!data) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (it == g_finds.end() || !LedgerIsOpen(HandleKind::Find, find)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!data) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   FindState& state = it->second;
-  if (state.next >= state.entries.size()) {
-    SetLastError(ERROR_NO_MORE_FILES);
-    return FALSE;
-  }
+  if (state.next >= state.entries.size()) return Fail(ERROR_NO_MORE_FILES, FALSE);
   Fill(state.entries[state.next++], data);
   return TRUE;
 }
 
 BOOL WINAPI FindClose(HANDLE find) {
-  if (!LedgerClose(HandleKind::Find, find, "FindClose")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!LedgerClose(HandleKind::Find, find, "FindClose")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   g_finds.erase(find);
   return TRUE;
 }
 
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
-  if (auto error = FaultFor("CopyFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("CopyFileA", ERROR_ACCESS_DENIED)) return Fail(*error, FALSE);
   return sim::internal::CopyFileNoFault(existing, target, failIfExists);
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
-  if (auto error = FaultFor("DeleteFileA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("DeleteFileA", ERROR_ACCESS_DENIED)) return Fail(*error, FALSE);
   return sim::internal::DeleteFileNoFault(path);
 }
 
@@ -202,41 +143,20 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 // use these: they are not calls of the program, so the fault plan and the
 // call counts of CopyFileA and DeleteFileA do not see them.
 BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
-  if (!existing || !target) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!existing || !target) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   const HostPath from = MapWindowsPath(existing);
   const HostPath to = MapWindowsPath(target);
-  if (!from.ok() || !to.ok()) {
-    SetLastError(!from.ok() ? from.error : to.error);
-    return FALSE;
-  }
+  if (!from.ok() || !to.ok()) return Fail(!from.ok() ? from.error : to.error, FALSE);
   struct stat source;
-  if (::stat(from.host.c_str(), &source) != 0) {
-    SetLastError(MissingError(from));
-    return FALSE;
-  }
-  if (S_ISDIR(source.st_mode)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
+  if (::stat(from.host.c_str(), &source) != 0) return Fail(MissingError(from), FALSE);
+  if (S_ISDIR(source.st_mode)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   struct stat existingTarget;
   if (::stat(to.host.c_str(), &existingTarget) == 0) {
-    if (failIfExists) {
-      SetLastError(ERROR_FILE_EXISTS);
-      return FALSE;
-    }
-    if (S_ISDIR(existingTarget.st_mode) || ReadOnly(existingTarget)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return FALSE;
-    }
+    if (failIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
+    if (S_ISDIR(existingTarget.st_mode) || ReadOnly(existingTarget)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   } else {
     std::error_code ec;
-    if (!fs::is_directory(to.host.parent_path(), ec)) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return FALSE;
-    }
+    if (!fs::is_directory(to.host.parent_path(), ec)) return Fail(ERROR_PATH_NOT_FOUND, FALSE);
   }
   // Written beside the target and renamed over it, so that an interrupted run
   // leaves either the old file or the new one.
@@ -251,44 +171,28 @@ BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfE
   }
   if (ec) {
     fs::remove(temp, ec);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
+    return Fail(ERROR_ACCESS_DENIED, FALSE);
   }
   Record({{"event", "file_copy"},
-          {"from", ForTranscript(from.windows)},
-          {"to", ForTranscript(to.windows)},
-          {"summary", "copied " + ForTranscript(from.windows) + " -> " + ForTranscript(to.windows)}});
+          {"from", AnsiToUtf8(from.windows)},
+          {"to", AnsiToUtf8(to.windows)},
+          {"summary", "copied " + AnsiToUtf8(from.windows) + " -> " + AnsiToUtf8(to.windows)}});
   return TRUE;
 }
 
 BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {
-  if (!path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!path) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   const HostPath file = MapWindowsPath(path);
-  if (!file.ok()) {
-    SetLastError(file.error);
-    return FALSE;
-  }
+  if (!file.ok()) return Fail(file.error, FALSE);
   struct stat info;
-  if (::lstat(file.host.c_str(), &info) != 0) {
-    SetLastError(MissingError(file));
-    return FALSE;
-  }
-  if (S_ISDIR(info.st_mode) || ReadOnly(info)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (::unlink(file.host.c_str()) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
+  if (::lstat(file.host.c_str(), &info) != 0) return Fail(MissingError(file), FALSE);
+  if (S_ISDIR(info.st_mode) || ReadOnly(info)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (::unlink(file.host.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED, FALSE);
   // "path" is the file as the drive names it; "path_bytes" the path exactly as
   // the caller gave it, since the platform accepts other letter cases.
   Record({{"event", "file_delete"},
-          {"path", ForTranscript(file.windows)},
+          {"path", AnsiToUtf8(file.windows)},
           {"path_bytes", HexBytes(path)},
-          {"summary", "deleted " + ForTranscript(file.windows)}});
+          {"summary", "deleted " + AnsiToUtf8(file.windows)}});
   return TRUE;
 }

@@ -3,21 +3,16 @@
 
 #include <cstdlib>
 
+using namespace sim;
+
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
-  if (auto error = sim::FaultFor("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY)) {
-    SetLastError(*error);
-    return nullptr;
-  }
-  if (flags & ~static_cast<UINT>(LPTR)) {  // only fixed memory is simulated
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  void* memory = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
-  if (!memory) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  sim::LedgerOpen(sim::HandleKind::LocalMemory, memory);
+  if (auto error = FaultFor("LocalAlloc", ERROR_NOT_ENOUGH_MEMORY)) return Fail(*error, HLOCAL{nullptr});
+  // The program asks for zeroed fixed memory only; movable memory and its
+  // handles are not simulated.
+  if (flags != LPTR) return Unmodelled("LocalAlloc", "flags other than LPTR", ERROR_INVALID_PARAMETER, HLOCAL{nullptr});
+  void* memory = std::calloc(1, bytes ? bytes : 1);
+  if (!memory) return Fail(ERROR_NOT_ENOUGH_MEMORY, HLOCAL{nullptr});
+  LedgerOpen(HandleKind::LocalMemory, memory);
   return memory;
 }
 
@@ -25,13 +20,10 @@ HLOCAL WINAPI LocalFree(HLOCAL memory) {
   // Windows takes a null handle and does nothing. The ledger still records it:
   // the program never releases a handle it does not hold.
   if (!memory) {
-    sim::LedgerClose(sim::HandleKind::LocalMemory, nullptr, "LocalFree");
+    LedgerClose(HandleKind::LocalMemory, nullptr, "LocalFree");
     return nullptr;
   }
-  if (!sim::LedgerClose(sim::HandleKind::LocalMemory, memory, "LocalFree")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return memory;
-  }
+  if (!LedgerClose(HandleKind::LocalMemory, memory, "LocalFree")) return Fail(ERROR_INVALID_HANDLE, memory);
   std::free(memory);
   return nullptr;
 }

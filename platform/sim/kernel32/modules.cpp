@@ -5,8 +5,8 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
-
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace sim::internal {
@@ -57,47 +57,34 @@ using namespace sim;
 using namespace sim::internal;
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name) {
-  if (auto error = FaultFor("LoadLibraryA", ERROR_MOD_NOT_FOUND)) {
-    SetLastError(*error);
-    return nullptr;
-  }
+  if (auto error = FaultFor("LoadLibraryA", ERROR_MOD_NOT_FOUND)) return Fail(*error, HMODULE{nullptr});
   for (LoadedModule& m : Modules()) {
-    if (!name || !Names(m.image, name) || !m.image.installed()) continue;
+    if (!name || !Names(m.image, name)) continue;
+    if (!m.image.installed()) return Fail(ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
     if (!m.handle) m.handle = NewHandleValue(HandleKind::Module);
     LedgerOpen(HandleKind::Module, m.handle);
     return static_cast<HMODULE>(m.handle);
   }
-  SetLastError(ERROR_MOD_NOT_FOUND);
-  return nullptr;
+  // Windows has many more libraries; the simulation has only those it registers.
+  return Unmodelled("LoadLibraryA", std::string("a library the simulation does not have: ") + (name ? name : "(null)"),
+                    ERROR_MOD_NOT_FOUND, HMODULE{nullptr});
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
-  if (auto error = FaultFor("GetProcAddress", ERROR_PROC_NOT_FOUND)) {
-    SetLastError(*error);
-    return nullptr;
-  }
+  if (auto error = FaultFor("GetProcAddress", ERROR_PROC_NOT_FOUND)) return Fail(*error, FARPROC{nullptr});
   const LoadedModule* m = ByHandle(module);
-  if (!m || !LedgerIsOpen(HandleKind::Module, module)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  // Exports are looked up by exact name; ordinals are not simulated.
-  if (name && !IS_INTRESOURCE(name)) {
-    for (size_t i = 0; i < m->image.exportCount; ++i)
-      if (std::strcmp(name, m->image.exports[i].name) == 0) return m->image.exports[i].proc;
-  }
-  SetLastError(ERROR_PROC_NOT_FOUND);
-  return nullptr;
+  if (!m || !LedgerIsOpen(HandleKind::Module, module)) return Fail(ERROR_MOD_NOT_FOUND, FARPROC{nullptr});
+  if (!name || IS_INTRESOURCE(name))
+    return Unmodelled("GetProcAddress", "an export by ordinal", ERROR_PROC_NOT_FOUND, FARPROC{nullptr});
+  for (size_t i = 0; i < m->image.exportCount; ++i)
+    if (std::strcmp(name, m->image.exports[i].name) == 0) return m->image.exports[i].proc;
+  // The simulated library has the exports the program uses; the real one has more.
+  return Unmodelled("GetProcAddress", std::string("an export the simulated library does not have: ") + name,
+                    ERROR_PROC_NOT_FOUND, FARPROC{nullptr});
 }
 
 BOOL WINAPI FreeLibrary(HMODULE module) {
-  if (auto error = FaultFor("FreeLibrary", ERROR_INVALID_HANDLE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!LedgerClose(HandleKind::Module, module, "FreeLibrary")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (auto error = FaultFor("FreeLibrary", ERROR_INVALID_HANDLE)) return Fail(*error, FALSE);
+  if (!LedgerClose(HandleKind::Module, module, "FreeLibrary")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;
 }

@@ -26,34 +26,19 @@ LANGID WINAPI GetUserDefaultLangID() { return sim::CurrentMachine().language; }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   const sim::Machine& m = sim::CurrentMachine();
-  if (auto error = sim::FaultFor("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND)) {
-    SetLastError(*error);
-    return 0;
-  }
-  if (m.windows_directory_fails) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return 0;
-  }
+  if (auto error = sim::FaultFor("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND)) return sim::Fail(*error, 0u);
+  if (m.windows_directory_fails) return sim::Fail(ERROR_PATH_NOT_FOUND, 0u);
   return CopyOutPath(m.windows_directory, buffer, size);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-  if (auto error = sim::FaultFor("GetSystemDirectoryA", ERROR_PATH_NOT_FOUND)) {
-    SetLastError(*error);
-    return 0;
-  }
+  if (auto error = sim::FaultFor("GetSystemDirectoryA", ERROR_PATH_NOT_FOUND)) return sim::Fail(*error, 0u);
   return CopyOutPath(sim::CurrentMachine().system_directory, buffer, size);
 }
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
-  if (auto error = sim::FaultFor("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return 0;
-  }
+  if (auto error = sim::FaultFor("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) return sim::Fail(*error, 0u);
   char cwd[4096];
-  if (!::getcwd(cwd, sizeof cwd)) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return 0;
-  }
+  if (!::getcwd(cwd, sizeof cwd)) return sim::Fail(ERROR_FILENAME_EXCED_RANGE, 0u);
   return CopyOutPath(sim::WindowsPathOf(cwd), buffer, size);
 }
