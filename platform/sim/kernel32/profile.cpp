@@ -12,22 +12,17 @@
 // A file is parsed once and kept until it changes, because the program reads
 // the same INF many times in one action (the copied-file deletion reads
 // "DestinationDirs" once per line). The parse keeps the file's text and
-// points into it: no line is copied. A kept parse is used when one stat of
-// the file says it is the same file as before: device, inode, size, and
-// modification and change times.
+// points into it: no line is copied. Whether a kept parse still holds is the
+// simulation's one freshness rule (base/file_bytes.h).
+#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace sim {
 namespace {
@@ -114,10 +109,9 @@ struct Section {
 };
 
 struct ParsedFile {
-  struct stat info {};
+  FileSnapshot snapshot;
   UINT codePage = 0;
   std::string text;  // what the lines point into: the file's bytes, or their ANSI form for UTF-16
-  std::string raw;   // a UTF-16 file's bytes, kept while its time stamps are too fresh to tell a rewrite
   std::vector<Line> lines;
   std::vector<Section> sections;
   NameIndex firstSection;
@@ -129,11 +123,11 @@ struct ParsedFile {
   }
 };
 
-// Parses by the Linux path of the file; a Windows path that mapped once to a
-// file is remembered with its Linux path (absolute paths only: a relative one
-// depends on the current directory). A remembered mapping is only used while
-// that Linux path still names the kept file, so a file replaced by one whose
-// name differs in letter case is mapped afresh.
+// Parses by the Linux path of the file, and the Linux path each Windows path
+// mapped to: mapping looks up every component of a path in its directory,
+// which costs more than the one stat that tells that a kept parse still holds.
+// A remembered path is used only while the kept parse holds, so a file
+// replaced by one whose name differs in letter case is mapped afresh.
 std::unordered_map<std::string, std::unique_ptr<ParsedFile>> g_cache;
 std::unordered_map<std::string, std::string> g_mapped;
 
@@ -229,108 +223,39 @@ void Parse(ParsedFile& file) {
                           [&](size_t i) { return file.Text(file.sections[i].name); });
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-// Time stamps only change in steps of a few milliseconds: a file written in
-// the last two seconds may have been rewritten without its stat changing.
-bool Fresh(const struct stat& info) {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto written = std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec);
-  return now - written <= std::chrono::seconds(2);
-}
-
-// The whole file, and its stat as of the read.
-bool ReadAll(const fs::path& path, std::string& out, struct stat& info) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < kNoValue;
-  if (ok) {
-    out.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    for (;;) {
-      if (done == out.size()) out.resize(out.size() + 4096);  // the file grew since fstat
-      const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    out.resize(done);
-    ok = ok && done < kNoValue;
-  }
-  ::close(fd);
-  return ok;
-}
-
 bool IsUtf16(std::string_view bytes) {
   return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
 }
 
-// A kept parse that one stat shows to be still the file's, or null.
-const ParsedFile* Kept(const std::string& host, UINT codePage, struct stat& info, bool& exists) {
-  exists = ::stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-  if (!exists) return nullptr;
-  auto it = g_cache.find(host);
-  if (it == g_cache.end() || it->second->codePage != codePage || !SameFile(it->second->info, info)) return nullptr;
-  const ParsedFile& kept = *it->second;
-  if (!Fresh(info)) return &kept;
-  std::string bytes;
-  struct stat now;
-  if (ReadAll(host, bytes, now) && bytes == (kept.raw.empty() ? kept.text : kept.raw)) return &kept;
-  return nullptr;
-}
-
-// The parsed file for a profile path, or null when the file cannot be read.
-const ParsedFile* Load(LPCSTR path) {
+// The parsed file at an absolute Windows path, or null when it cannot be read.
+const ParsedFile* Load(LPCSTR windowsPath) {
   const UINT codePage = CurrentMachine().CodePage();
-  std::string windowsPath = path ? path : "win.ini";
-  const bool absolute = windowsPath.size() >= 3 && windowsPath[1] == ':' &&
-                        (windowsPath[2] == '\\' || windowsPath[2] == '/');
-  struct stat info;
-  bool exists = false;
-  if (absolute) {
-    auto known = g_mapped.find(windowsPath);
-    if (known != g_mapped.end()) {
-      if (const ParsedFile* kept = Kept(known->second, codePage, info, exists)) return kept;
-    }
-  }
-  // A bare file name is looked for in the Windows directory.
-  if (windowsPath.find_first_of("\\/") == std::string::npos &&
-      !(windowsPath.size() >= 2 && windowsPath[1] == ':'))
-    windowsPath = WindowsDirectory() + "\\" + windowsPath;
+  auto kept = [&](const std::string& host) -> const ParsedFile* {
+    auto it = g_cache.find(host);
+    if (it == g_cache.end() || it->second->codePage != codePage || !Unchanged(host, it->second->snapshot)) return nullptr;
+    return it->second.get();
+  };
+  if (auto known = g_mapped.find(windowsPath); known != g_mapped.end())
+    if (const ParsedFile* file = kept(known->second)) return file;
   const HostPath mapped = MapWindowsPath(windowsPath);
   if (!mapped.ok()) return nullptr;
   const std::string host = mapped.host.string();
-  if (const ParsedFile* kept = Kept(host, codePage, info, exists)) {
-    if (absolute) g_mapped[windowsPath] = host;
-    return kept;
-  }
-  if (!exists) return nullptr;
-
+  g_mapped[windowsPath] = host;
+  if (const ParsedFile* file = kept(host)) return file;
+  g_cache.erase(host);
   auto parsed = std::make_unique<ParsedFile>();
   parsed->codePage = codePage;
   std::string bytes;
-  if (!ReadAll(mapped.host, bytes, parsed->info)) return nullptr;
-  if (IsUtf16(bytes)) {
-    parsed->text = Utf16LeToAnsi(std::string_view(bytes).substr(2));
-    // The bytes are only needed while the time stamps are too fresh to trust:
-    // any later change of an older file changes its time stamps.
-    if (Fresh(parsed->info)) parsed->raw = std::move(bytes);
-  } else {
-    parsed->text = std::move(bytes);
-  }
+  if (!ReadSnapshot(mapped.host, bytes, parsed->snapshot, kNoValue - 1)) return nullptr;
+  if (IsUtf16(bytes)) parsed->text = Utf16LeToAnsi(std::string_view(bytes).substr(2));
+  else parsed->text = std::move(bytes);
   Parse(*parsed);
-  if (absolute) g_mapped[windowsPath] = host;
-  std::unique_ptr<ParsedFile>& slot = g_cache[host];
-  slot = std::move(parsed);
-  return slot.get();
+  return (g_cache[host] = std::move(parsed)).get();
 }
+
+// The program reads INF files by their full paths; a bare name (looked for in
+// the Windows directory), a relative path or none (win.ini) it never gives.
+bool AbsolutePath(LPCSTR path) { return path && path[0] && path[1] == ':' && (path[2] == '\\' || path[2] == '/'); }
 
 const Section* FindSection(const ParsedFile& file, std::string_view name) {
   const long long i =
@@ -378,13 +303,11 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
   bool untouched = false;
   if (auto error = FaultFor("GetPrivateProfileSectionA", ERROR_FILE_NOT_FOUND, &untouched)) {
     if (!untouched && buffer && size >= 2) buffer[0] = buffer[1] = '\0';
-    SetLastError(*error);
-    return 0;
+    return Fail(*error, DWORD{0});
   }
-  if (!section || !buffer) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
+  if (!section || !buffer || !AbsolutePath(path))
+    return Unmodelled("GetPrivateProfileSectionA", "a read without a section, a buffer or a full file path",
+                      ERROR_INVALID_PARAMETER, DWORD{0});
   if (size == 0) return 0;
   if (size == 1) {
     buffer[0] = '\0';
@@ -395,8 +318,7 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
   const Section* found = file ? FindSection(*file, Trim(section)) : nullptr;
   if (!found) {
     buffer[0] = buffer[1] = '\0';
-    if (!file) SetLastError(ERROR_FILE_NOT_FOUND);
-    return 0;
+    return file ? 0 : Fail(ERROR_FILE_NOT_FOUND, DWORD{0});
   }
   const UINT cp = file->codePage;
   // Lines are copied while more than two bytes are left; a line that does
@@ -427,8 +349,7 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
   *out = '\0';
   if (left <= 1) {
     out[-1] = '\0';
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size - 2;
+    return Fail(ERROR_INSUFFICIENT_BUFFER, size - 2);
   }
   return size - left;
 }
@@ -438,26 +359,21 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
   bool untouched = false;
   if (auto error = FaultFor("GetPrivateProfileStringA", ERROR_FILE_NOT_FOUND, &untouched)) {
     if (!untouched && buffer && size) buffer[0] = '\0';
-    SetLastError(*error);
-    return 0;
+    return Fail(*error, DWORD{0});
   }
-  if (!buffer || size == 0) return 0;
-  if (!section || !key) {
-    // Listing section or key names is not something the program asks for.
-    buffer[0] = '\0';
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
+  // Listing the section or key names is not something the program asks for.
+  if (!section || !key || !buffer || !AbsolutePath(path))
+    return Unmodelled("GetPrivateProfileStringA", "a read without a section, a key, a buffer or a full file path",
+                      ERROR_INVALID_PARAMETER, DWORD{0});
+  if (size == 0) return 0;
   const ParsedFile* file = Load(path);
   // A missing key without a default gives an empty text; the view must still
   // point somewhere, since memcpy may not be handed a null source even for no bytes.
   std::string_view value = fallback ? std::string_view(fallback) : std::string_view("");
-  if (file) {
-    if (const Section* found = FindSection(*file, Trim(section))) {
-      if (const Line* line = FindKey(*file, *found, Trim(key)); line && line->HasValue()) value = file->Value(*line);
-    }
-  } else {
+  if (!file) {
     SetLastError(ERROR_FILE_NOT_FOUND);
+  } else if (const Section* found = FindSection(*file, Trim(section))) {
+    if (const Line* line = FindKey(*file, *found, Trim(key)); line && line->HasValue()) value = file->Value(*line);
   }
   // One pair of matching quotes around the whole value is removed.
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
