@@ -45,6 +45,7 @@ struct FaultRule {
   // platform is free to do when it fails; otherwise it empties the buffer as
   // its own failures do. Only the profile readers look at this.
   bool buffer_untouched = false;
+  bool operator==(const FaultRule&) const = default;
 };
 
 struct Machine {
