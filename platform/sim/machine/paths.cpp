@@ -26,17 +26,12 @@ std::string StripTrailingDotsAndBlanks(std::string component) {
 
 std::vector<std::string> SplitComponents(std::string_view rest) {
   std::vector<std::string> parts;
-  std::string current;
-  for (char c : rest) {
-    if (c == '\\') {
-      parts.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
+  for (size_t at = 0;;) {
+    const size_t end = rest.find('\\', at);
+    parts.emplace_back(rest.substr(at, end == std::string_view::npos ? end : end - at));
+    if (end == std::string_view::npos) return parts;
+    at = end + 1;
   }
-  parts.push_back(current);
-  return parts;
 }
 
 fs::path DriveRoot(char drive) {

@@ -1,9 +1,8 @@
 // The winsim command, run as a process: making machines, adding and plugging
 // devices, showing a machine, planning faults, and refusing bad input with
 // one line on standard error and the machine left as it was.
-#include "tests/support/device_helpers.h"
 #include "tests/support/process.h"
-#include "platform/sim/machine/machine.h"
+#include "tests/support/sim_fixture.h"
 
 #include <algorithm>
 #include <fstream>
