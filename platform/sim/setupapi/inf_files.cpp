@@ -215,26 +215,6 @@ bool SignatureIsWin4(const InfData& inf) {
          EqualsNoCase(value, "$Windows 95$");
 }
 
-// ---- the parse cache ----
-
-// A kept parse stands for the file while one stat shows the same device,
-// inode, size, modification and change times: the profile reader's rule too.
-bool Unchanged(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-struct KeptInf {
-  struct stat info {};
-  UINT codePage = 0;
-  LANGID language = 0;
-  std::shared_ptr<const InfData> inf;
-};
-std::unordered_map<std::string, KeptInf> g_kept;  // by host path
-ResetHook g_reset([] { g_kept.clear(); });
-MachineChangeHook g_changed([] { g_kept.clear(); });
-
 // ---- directory ids ----
 
 std::string DriveRoot(const std::string& windowsDirectory) {
@@ -245,7 +225,7 @@ std::string ProgramFiles(const Machine& m) { return DriveRoot(m.windows_director
 
 // The INF handles of the process and the file each one holds.
 std::unordered_map<const void*, std::shared_ptr<const InfData>> g_handles;
-ResetHook g_resetHandles([] { g_handles.clear(); });
+ResetHook g_reset([] { g_handles.clear(); });
 
 }  // namespace
 
@@ -385,21 +365,11 @@ InfLoad LoadInf(const std::string& windowsPath) {
   }
   if (!S_ISREG(info.st_mode)) return failed(ERROR_ACCESS_DENIED);
   const Machine& m = CurrentMachine();
-  const std::string key = mapped.host.string();
-  KeptInf& kept = g_kept[key];
-  if (!kept.inf || !Unchanged(kept.info, info) || kept.codePage != m.CodePage() || kept.language != m.language ||
-      kept.inf->path != mapped.windows) {
-    std::string bytes;
-    InfLoad parsed = ReadWholeFile(mapped.host, bytes) ? ParseInf(bytes, mapped.windows, m.CodePage(), m.language)
-                                                       : failed(ERROR_ACCESS_DENIED);
-    if (!parsed.inf) {
-      g_kept.erase(key);  // a broken file is read again next time
-      return parsed;
-    }
-    kept = KeptInf{info, m.CodePage(), m.language, parsed.inf};
-  }
-  if (!kept.inf->win4) return failed(ERROR_WRONG_INF_STYLE);
-  return {kept.inf, ERROR_SUCCESS};
+  std::string bytes;
+  if (!ReadWholeFile(mapped.host, bytes)) return failed(ERROR_ACCESS_DENIED);
+  InfLoad load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
+  if (load.inf && !load.inf->win4) return failed(ERROR_WRONG_INF_STYLE);
+  return load;
 }
 
 // ---- paths and directory ids ----
