@@ -5,7 +5,6 @@
 #include "uninstall/uninstall.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
-#include "platform/sim/setupapi/setupapi.h"
 
 namespace {
 

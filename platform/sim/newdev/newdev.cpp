@@ -4,14 +4,12 @@
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
-#include "platform/sim/machine/machine.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/device_install.h"
+#include "platform/sim/setupapi/inf_models.h"
+#include "platform/sim/setupapi/oem_staging.h"
 
 namespace sim::internal {
 namespace {
-
-constexpr DWORD kInstallFlagReadOnly = 0x2;        // INSTALLFLAG_READONLY
-constexpr DWORD kInstallFlagNonInteractive = 0x4;  // INSTALLFLAG_NONINTERACTIVE
 
 // newdev.DLL ships with the NT family from Windows 2000 (version 5) on.
 bool NewdevInstalled() {
@@ -20,58 +18,33 @@ bool NewdevInstalled() {
 }
 
 // The entry of one INF that fits a device best, or null.
-const ModelEntry* BestModel(const std::vector<ModelEntry>& models, const Device& device, DWORD& rank) {
+const ModelEntry* BestModel(const std::vector<ModelEntry>& models, const Device& device) {
   const ModelEntry* best = nullptr;
+  DWORD bestRank = 0;
   for (const ModelEntry& m : models) {
-    const auto r = MatchRank(device, m);
-    if (r && (!best || *r < rank)) {
+    const auto rank = MatchRank(device, m);
+    if (rank && (!best || *rank < bestRank)) {
       best = &m;
-      rank = *r;
+      bestRank = *rank;
     }
   }
   return best;
 }
 
-// Whether the driver a device has now is at least as good as `offered`.
-bool CurrentDriverIsAsGood(const Device& device, const DriverCandidate& offered) {
-  if (!device.driver) return false;
-  for (const DriverCandidate& c : CompatibleDrivers(device)) {
-    const std::string name = c.infPath.substr(c.infPath.find_last_of('\\') + 1);
-    if (!EqualsNoCase(name, device.driver->inf)) continue;
-    const InfLoad current = LoadInf(c.infPath, true);
-    if (current.inf && EqualsNoCase(ActualInstallSection(*current.inf, c.model.installSection), device.driver->section))
-      return !BetterDriver(offered, c);
-  }
-  return false;
-}
-
 BOOL WINAPI UpdateDriver(HWND, LPCSTR hardwareId, LPCSTR fullInfPath, DWORD installFlags, BOOL* rebootRequired) {
-  if (auto error = FaultFor("UpdateDriverForPlugAndPlayDevicesA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!hardwareId || !*hardwareId || !fullInfPath) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (installFlags & ~static_cast<DWORD>(INSTALLFLAG_FORCE | kInstallFlagReadOnly | kInstallFlagNonInteractive)) {
-    SetLastError(ERROR_INVALID_FLAGS);
-    return FALSE;
-  }
-  if (!IsFullWindowsPath(fullInfPath)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  const InfLoad load = LoadInf(fullInfPath, true);
-  if (!load.inf) {
-    SetLastError(load.error);
-    return FALSE;
-  }
+  constexpr const char* kCall = "UpdateDriverForPlugAndPlayDevicesA";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  // The program forces the install of its INF, named by its full path, and
+  // does not ask whether a restart is needed.
+  if (!hardwareId || !*hardwareId || !fullInfPath || !IsFullWindowsPath(fullInfPath) || rebootRequired)
+    return Unmodelled(kCall, "no hardware id, an INF not named by its full path, or a restart pointer",
+                      ERROR_INVALID_PARAMETER, FALSE);
+  if (installFlags != INSTALLFLAG_FORCE)
+    return Unmodelled(kCall, "flags other than INSTALLFLAG_FORCE", ERROR_INVALID_FLAGS, FALSE);
+  const InfLoad load = LoadInf(fullInfPath);
+  if (!load.inf) return Fail(load.error, FALSE);
   const InfData& inf = *load.inf;
   const std::vector<ModelEntry> models = ModelEntries(inf);
-  FILETIME date;
-  DWORDLONG version;
-  DriverVersionOf(inf, date, version);
 
   // The present devices with the id, and the entry of this INF for each.
   struct Target {
@@ -79,51 +52,26 @@ BOOL WINAPI UpdateDriver(HWND, LPCSTR hardwareId, LPCSTR fullInfPath, DWORD inst
     const ModelEntry* model;
   };
   std::vector<Target> targets;
-  bool anyDevice = false, anyModel = false;
+  bool anyDevice = false;
   for (const Device& d : CurrentMachine().devices) {
     if (!d.present || !(HasId(d.hardware_ids, hardwareId) || HasId(d.compatible_ids, hardwareId))) continue;
     anyDevice = true;
-    DWORD rank = 0;
-    const ModelEntry* model = BestModel(models, d, rank);
-    if (!model) continue;
-    anyModel = true;
-    if (!(installFlags & INSTALLFLAG_FORCE)) {
-      DriverCandidate offered;
-      offered.model = *model;
-      offered.rank = rank;
-      offered.date = date;
-      offered.version = version;
-      if (CurrentDriverIsAsGood(d, offered)) continue;
-    }
-    targets.push_back(Target{d.instance_id, model});
+    if (const ModelEntry* model = BestModel(models, d)) targets.push_back(Target{d.instance_id, model});
   }
-  if (!anyDevice) {
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return FALSE;
-  }
-  if (!anyModel) {
-    SetLastError(ERROR_NO_COMPAT_DRIVERS);  // the INF offers nothing for the devices with that id
-    return FALSE;
-  }
-  if (targets.empty()) {
-    SetLastError(ERROR_NO_MORE_ITEMS);  // not better than the drivers they have, and not forced
-    return FALSE;
-  }
+  if (!anyDevice) return Fail(ERROR_NO_SUCH_DEVINST, FALSE);
+  // The INF offers nothing for the devices with that id.
+  if (targets.empty()) return Fail(ERROR_NO_COMPAT_DRIVERS, FALSE);
   std::string staged;
-  if (DWORD error = StageInf(fullInfPath, nullptr, SPOST_PATH, 0, staged)) {
-    SetLastError(error);
-    return FALSE;
-  }
+  if (DWORD error = StageInf(fullInfPath, staged)) return Fail(error, FALSE);
   const std::string infName = staged.substr(staged.find_last_of('\\') + 1);
   DWORD firstError = ERROR_SUCCESS;
   for (const Target& t : targets) {
     Device* d = DeviceByInstanceId(t.instanceId);
     if (!d) continue;
     // The package's files are copied from beside the INF it was given.
-    const DWORD error = InstallDriver(*d, inf, infName, *t.model, inf.directory, "UpdateDriverForPlugAndPlayDevicesA");
+    const DWORD error = InstallDriver(*d, inf, infName, *t.model, inf.directory, kCall);
     if (error && !firstError) firstError = error;
   }
-  if (rebootRequired) *rebootRequired = FALSE;
   SetLastError(firstError);
   return firstError == ERROR_SUCCESS;
 }

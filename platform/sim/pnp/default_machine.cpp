@@ -5,7 +5,7 @@
 // the style of a Windows installation's.
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/oem_staging.h"
 
 #include <fstream>
 
@@ -103,7 +103,7 @@ void Populate(Machine& m, const NewMachineOptions&) {
   for (const InboxDriver& d : kInbox) {
     const std::string inf = infDir + "\\" + d.inf;
     WriteFile(inf, InfText(d));
-    WritePnf(PnfPathOf(inf), cache, SPOST_PATH);
+    WritePnf(PnfPathOf(inf), cache);
     WriteFile(cache + "\\" + d.file, DriverImage(d.file));
     WriteFile(m.system_directory + "\\drivers\\" + d.file, DriverImage(d.file));
 

@@ -1,12 +1,14 @@
-// The device tree of the simulated machine: looking devices up, the setup
-// classes, plugging devices in and out, and installing a driver on a device
-// as Plug and Play and newdev.DLL do.
+// The device tree as Plug and Play keeps it: devices added, found, plugged in
+// and out, and the best driver of the Windows INF directory installed on a
+// device that needs one.
+#include "platform/sim/pnp/pnp.h"
+
 #include "platform/sim/machine/devices.h"
-#include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/pnp/pnp.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/device_install.h"
+#include "platform/sim/setupapi/inf_models.h"
+#include "platform/sim/setupapi/oem_staging.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -104,7 +106,7 @@ std::optional<std::string> InstallBestDriver(Device& device) {
                             AnsiToUtf8(device.instance_id)}});
     return std::nullopt;
   }
-  const InfLoad load = LoadInf(best->infPath, true);
+  const InfLoad load = LoadInf(best->infPath);
   if (!load.inf) return std::nullopt;
   const std::string name = best->infPath.substr(best->infPath.find_last_of('\\') + 1);
   // The files come from where the package was staged from, as the PNF records.

@@ -1,11 +1,11 @@
 // Installing a driver on a device, as the class installer does for Plug and
 // Play and for newdev.DLL: the files of the decorated install section copied,
 // the driver recorded, the install marks cleared.
-#include "platform/sim/machine/devices.h"
-#include "platform/sim/machine/machine.h"
-#include "platform/sim/machine/transcript.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/device_install.h"
 
+#include "platform/sim/machine/devices.h"
+#include "platform/sim/machine/transcript.h"
+#include "platform/sim/setupapi/file_queue.h"
 
 namespace sim::internal {
 
@@ -13,10 +13,8 @@ DWORD InstallDriver(Device& device, const InfData& inf, const std::string& infNa
                     const std::string& sourceRoot, const char* via) {
   const std::string section = ActualInstallSection(inf, model.installSection);
   FileQueueData queue;
-  DWORD error = QueueInstallSection(queue, inf, inf, section, sourceRoot, SP_COPY_NEWER);
-  if (!error && !CommitQueue(queue, nullptr, [](UINT n, UINT_PTR p1, UINT_PTR p2) {
-        return DefaultQueueAnswer(n, p1, p2, false);
-      }))
+  DWORD error = QueueInstallSection(queue, inf, section, sourceRoot);
+  if (!error && !CommitQueue(queue, nullptr, [](UINT n, UINT_PTR p1, UINT_PTR) { return DefaultQueueAnswer(n, p1, false); }))
     error = GetLastError();
   const std::string id = AnsiToUtf8(device.instance_id);
   if (error) {

@@ -1,15 +1,14 @@
 // Device information sets: SetupDiGetClassDevsA, SetupDiEnumDeviceInfo,
 // SetupDiCallClassInstaller (DIF_REMOVE) and SetupDiDestroyDeviceInfoList.
-// A set holds the devices that matched when it was made; their properties
+// A set holds the devices that were there when it was made; their properties
 // are read from the device tree when asked for, so a device removed in the
 // meantime answers ERROR_NO_SUCH_DEVINST.
+#include "platform/sim/setupapi/device_lists.h"
+
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
-#include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/setupapi/setupapi.h"
 
-#include <algorithm>
 #include <unordered_map>
 
 namespace sim::internal {
@@ -19,49 +18,38 @@ std::unordered_map<const void*, DeviceSet> g_sets;
 uint64_t g_serial = 0;
 ResetHook g_reset([] { g_sets.clear(); });
 
-bool SameGuid(const GUID& a, const GUID& b) {
-  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-         std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
-}
-
-std::string_view EnumeratorOf(std::string_view instanceId) { return instanceId.substr(0, instanceId.find('\\')); }
-
-}  // namespace
-
 DeviceSet* FindDeviceSet(HDEVINFO set) {
   auto it = g_sets.find(set);
   return it != g_sets.end() && LedgerIsOpen(HandleKind::DeviceList, set) ? &it->second : nullptr;
 }
 
-DWORD ResolveElement(HDEVINFO set, const SP_DEVINFO_DATA* data, DeviceElement*& element) {
-  DeviceSet* s = FindDeviceSet(set);
-  if (!s) return ERROR_INVALID_HANDLE;
-  if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return ERROR_INVALID_PARAMETER;
-  // A set's elements are numbered in a row when it is made, so the record
-  // names its element's place; a walk over the set then costs no search.
-  if (!s->elements.empty() && data->Reserved >= s->elements.front().serial) {
-    const uint64_t at = data->Reserved - s->elements.front().serial;
-    if (at < s->elements.size() && s->elements[at].serial == data->Reserved) {
-      element = &s->elements[at];
-      return ERROR_SUCCESS;
-    }
-  }
-  for (DeviceElement& e : s->elements) {
-    if (e.serial == data->Reserved) {
-      element = &e;
-      return ERROR_SUCCESS;
-    }
-  }
-  return ERROR_INVALID_PARAMETER;
+// The element of a record: a set's elements are numbered in a row when it is
+// made, so the record names its element's place and a walk over the set costs
+// no search.
+DeviceElement* Find(DeviceSet& s, ULONG_PTR serial) {
+  if (s.elements.empty() || serial < s.elements.front().serial) return nullptr;
+  const uint64_t at = serial - s.elements.front().serial;
+  return at < s.elements.size() && s.elements[at].serial == serial ? &s.elements[at] : nullptr;
 }
 
+// The device of an element, looked for where it stood, and in the whole tree
+// only when the tree has changed since (a device removed before it, or this one).
 Device* DeviceOf(const DeviceElement& element) {
-  // The device is looked for where it stood, and in the whole tree only when
-  // the tree has changed since (a device removed before it, or this one).
   std::vector<Device>& devices = CurrentMachine().devices;
   if (element.position < devices.size() && devices[element.position].instance_id == element.instanceId)
     return &devices[element.position];
   return DeviceByInstanceId(element.instanceId);
+}
+
+}  // namespace
+
+DeviceElement* ElementOf(HDEVINFO set, const SP_DEVINFO_DATA* data, Device** device) {
+  DeviceSet* s = FindDeviceSet(set);
+  if (!s) return Fail(ERROR_INVALID_HANDLE, nullptr);
+  DeviceElement* element = data && data->cbSize == sizeof(SP_DEVINFO_DATA) ? Find(*s, data->Reserved) : nullptr;
+  if (!element) return Fail(ERROR_INVALID_PARAMETER, nullptr);
+  if (device && !(*device = DeviceOf(*element))) return Fail(ERROR_NO_SUCH_DEVINST, nullptr);
+  return element;
 }
 
 }  // namespace sim::internal
@@ -69,37 +57,21 @@ Device* DeviceOf(const DeviceElement& element) {
 using namespace sim;
 using namespace sim::internal;
 
-HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND, DWORD flags) {
-  if (auto error = FaultFor("SetupDiGetClassDevsA", ERROR_NOT_ENOUGH_MEMORY)) {
-    SetLastError(*error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!classGuid && !(flags & DIGCF_ALLCLASSES)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
+HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags) {
+  constexpr const char* kCall = "SetupDiGetClassDevsA";
+  if (auto error = FaultFor(kCall, ERROR_NOT_ENOUGH_MEMORY)) return Fail(*error, INVALID_HANDLE_VALUE);
+  // The program asks for every device of every class, or for the present ones.
+  if (classGuid || enumerator || parent)
+    return Unmodelled(kCall, "a class, an enumerator or a parent window", ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  if ((flags & ~static_cast<DWORD>(DIGCF_PRESENT)) != DIGCF_ALLCLASSES)
+    return Unmodelled(kCall, "flags other than DIGCF_ALLCLASSES and DIGCF_PRESENT", ERROR_INVALID_FLAGS,
+                      INVALID_HANDLE_VALUE);
   const Machine& m = CurrentMachine();
-  const bool byEnumerator = enumerator && *enumerator;
-  if (byEnumerator) {
-    // An enumerator that no device was ever reported by is not known.
-    bool known = false;
-    for (const Device& d : m.devices) known = known || EqualsNoCase(EnumeratorOf(d.instance_id), enumerator);
-    if (!known) {
-      SetLastError(ERROR_INVALID_DATA);
-      return INVALID_HANDLE_VALUE;
-    }
-  }
   DeviceSet set;
-  // The simulated devices register no device interfaces: such a list is empty.
-  if (!(flags & DIGCF_DEVICEINTERFACE)) {
-    for (size_t i = 0; i < m.devices.size(); ++i) {
-      const Device& d = m.devices[i];
-      if ((flags & DIGCF_PRESENT) && !d.present) continue;
-      const GUID cls = ClassGuidOf(d.setup_class);
-      if (classGuid && !(flags & DIGCF_ALLCLASSES) && !SameGuid(cls, *classGuid)) continue;
-      if (byEnumerator && !EqualsNoCase(EnumeratorOf(d.instance_id), enumerator)) continue;
-      set.elements.push_back(DeviceElement{++g_serial, d.instance_id, d.devnode, cls, std::nullopt, i});
-    }
+  for (size_t i = 0; i < m.devices.size(); ++i) {
+    const Device& d = m.devices[i];
+    if ((flags & DIGCF_PRESENT) && !d.present) continue;
+    set.elements.push_back(DeviceElement{++g_serial, d.instance_id, d.devnode, ClassGuidOf(d.setup_class), std::nullopt, i});
   }
   void* handle = NewHandleValue(HandleKind::DeviceList);
   g_sets[handle] = std::move(set);
@@ -109,27 +81,12 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HW
 }
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device) {
-  if (auto error = FaultFor("SetupDiEnumDeviceInfo", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("SetupDiEnumDeviceInfo", ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
   DeviceSet* s = FindDeviceSet(set);
-  if (!s) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!device) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (device->cbSize != sizeof(SP_DEVINFO_DATA)) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return FALSE;
-  }
-  if (index >= s->elements.size()) {
-    SetLastError(ERROR_NO_MORE_ITEMS);
-    return FALSE;
-  }
+  if (!s) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!device) return Unmodelled("SetupDiEnumDeviceInfo", "no device record", ERROR_INVALID_PARAMETER, FALSE);
+  if (device->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(ERROR_INVALID_USER_BUFFER, FALSE);
+  if (index >= s->elements.size()) return Fail(ERROR_NO_MORE_ITEMS, FALSE);
   const DeviceElement& e = s->elements[index];
   device->ClassGuid = e.classGuid;
   device->DevInst = e.devnode;
@@ -139,14 +96,8 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA de
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO set) {
-  if (auto error = FaultFor("SetupDiDestroyDeviceInfoList", ERROR_INVALID_HANDLE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!LedgerClose(HandleKind::DeviceList, set, "SetupDiDestroyDeviceInfoList")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (auto error = FaultFor("SetupDiDestroyDeviceInfoList", ERROR_INVALID_HANDLE)) return Fail(*error, FALSE);
+  if (!LedgerClose(HandleKind::DeviceList, set, "SetupDiDestroyDeviceInfoList")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   // Destroying the set destroys the driver lists built into it.
   if (auto it = g_sets.find(set); it != g_sets.end()) {
     for (DeviceElement& e : it->second.elements)
@@ -158,50 +109,22 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO set) {
 }
 
 BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device) {
-  if (auto error = FaultFor("SetupDiCallClassInstaller", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!FindDeviceSet(set)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (function != DIF_REMOVE && function != DIF_INSTALLDEVICE) {
-    // Only removal is simulated; other requests are refused, not faked.
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
-  }
-  if (!device) {
-    SetLastError(ERROR_NO_DEVICE_SELECTED);  // a set of this simulation never has a selected device
-    return FALSE;
-  }
-  DeviceElement* element = nullptr;
-  if (DWORD error = ResolveElement(set, device, element)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (function == DIF_INSTALLDEVICE) {
-    SetLastError(ERROR_NO_DRIVER_SELECTED);  // no driver can be selected in a set of this simulation
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiCallClassInstaller";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  // The program only ever removes a device it names.
+  if (function != DIF_REMOVE) return Unmodelled(kCall, "a request other than DIF_REMOVE", ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+  if (!device) return Unmodelled(kCall, "the set's selected device", ERROR_INVALID_PARAMETER, FALSE);
+  Device* removed = nullptr;
+  if (!ElementOf(set, device, &removed)) return FALSE;
   Machine& m = CurrentMachine();
-  Device* removed = DeviceOf(*element);
-  if (!removed) {
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return FALSE;
-  }
-  const auto it = m.devices.begin() + (removed - m.devices.data());
-  const std::string id = AnsiToUtf8(it->instance_id);
-  const bool wasPresent = it->present;
-  m.devices.erase(it);
+  const std::string id = AnsiToUtf8(removed->instance_id);
+  const bool wasPresent = removed->present;
+  m.devices.erase(m.devices.begin() + (removed - m.devices.data()));
   Record({{"event", "device_remove"},
           {"instance_id", id},
           {"was_present", wasPresent},
           {"summary", "device " + id + " removed"}});
-  if (!Persist()) {
-    SetLastError(ERROR_GEN_FAILURE);
-    return FALSE;
-  }
+  if (!Persist()) return Fail(ERROR_GEN_FAILURE, FALSE);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }

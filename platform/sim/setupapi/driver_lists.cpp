@@ -3,8 +3,7 @@
 // into a device's element of a set from the INF files of the Windows INF
 // directory as they are then; deleting files later does not change it.
 #include "platform/sim/machine/calls.h"
-#include "platform/sim/machine/machine.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/device_lists.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +13,6 @@ namespace sim::internal {
 namespace {
 
 uint64_t g_nodeSerial = 0;
-constexpr DWORD kDriverInfoV1Size = offsetof(SP_DRVINFO_DATA_V2_A, DriverDate);
 constexpr DWORD kDetailFixedSize = offsetof(SP_DRVINFO_DETAIL_DATA_A, HardwareID);
 
 bool Fits(const std::string& text, size_t capacity) { return text.size() < capacity; }
@@ -31,19 +29,19 @@ void CopyText(char* field, size_t capacity, const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), capacity - 1));
 }
 
-// Checks the set, the device and the driver type shared by all four calls.
-DWORD CheckList(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD type, DeviceElement*& element) {
-  if (!FindDeviceSet(set)) return ERROR_INVALID_HANDLE;
-  if (type != SPDIT_COMPATDRIVER && type != SPDIT_CLASSDRIVER) return ERROR_INVALID_PARAMETER;
-  if (!device) return type == SPDIT_COMPATDRIVER ? static_cast<DWORD>(ERROR_INVALID_PARAMETER) : ERROR_SUCCESS;
-  return ResolveElement(set, device, element);
+// The element (and with `d` its device) of a call on a compatible-driver
+// list: the program always names a device, and asks for no class-driver list.
+DeviceElement* ListElement(const char* call, HDEVINFO set, PSP_DEVINFO_DATA device, DWORD type, Device** d = nullptr) {
+  if (type != SPDIT_COMPATDRIVER || !device)
+    return Unmodelled(call, "a class-driver list, or a list of no device", ERROR_CALL_NOT_IMPLEMENTED,
+                      static_cast<DeviceElement*>(nullptr));
+  return ElementOf(set, device, d);
 }
 
-const DriverNode* NodeOf(const DeviceElement& e, const SP_DRVINFO_DATA_A* driver) {
-  if (!e.compatible) return nullptr;
-  for (const DriverNode& n : e.compatible->nodes)
-    if (n.serial == driver->Reserved) return &n;
-  return nullptr;
+// The program's driver records are of the second version.
+bool IsDriverRecord(const char* call, const SP_DRVINFO_DATA_A* driver) {
+  return (driver && driver->cbSize == sizeof(SP_DRVINFO_DATA_V2_A)) ||
+         Unmodelled(call, "no SP_DRVINFO_DATA_V2_A record", ERROR_INVALID_USER_BUFFER, false);
 }
 
 }  // namespace
@@ -53,24 +51,11 @@ using namespace sim;
 using namespace sim::internal;
 
 BOOL WINAPI SetupDiBuildDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD driverType) {
-  if (auto error = FaultFor("SetupDiBuildDriverInfoList", ERROR_NOT_ENOUGH_MEMORY)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  DeviceElement* element = nullptr;
-  if (DWORD error = CheckList(set, device, driverType, element)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (driverType == SPDIT_CLASSDRIVER) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // class driver lists are not simulated
-    return FALSE;
-  }
-  const Device* d = DeviceOf(*element);
-  if (!d) {
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiBuildDriverInfoList";
+  if (auto error = FaultFor(kCall, ERROR_NOT_ENOUGH_MEMORY)) return Fail(*error, FALSE);
+  Device* d = nullptr;
+  DeviceElement* element = ListElement(kCall, set, device, driverType, &d);
+  if (!element) return FALSE;
   if (!element->compatible) {  // a list that is built already stays as it is
     DriverList list;
     for (DriverCandidate& c : CompatibleDrivers(*d))
@@ -85,27 +70,11 @@ BOOL WINAPI SetupDiBuildDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA device, DW
 
 BOOL WINAPI SetupDiEnumDriverInfoA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD driverType, DWORD index,
                                    PSP_DRVINFO_DATA_A driver) {
-  if (auto error = FaultFor("SetupDiEnumDriverInfoA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  DeviceElement* element = nullptr;
-  if (DWORD error = CheckList(set, device, driverType, element)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (!driver) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (driver->cbSize != sizeof(SP_DRVINFO_DATA_V2_A) && driver->cbSize != kDriverInfoV1Size) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return FALSE;
-  }
-  if (driverType != SPDIT_COMPATDRIVER || !element || !element->compatible || index >= element->compatible->nodes.size()) {
-    SetLastError(ERROR_NO_MORE_ITEMS);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiEnumDriverInfoA";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  DeviceElement* element = ListElement(kCall, set, device, driverType);
+  if (!element || !IsDriverRecord(kCall, driver)) return FALSE;
+  if (!element->compatible || index >= element->compatible->nodes.size()) return Fail(ERROR_NO_MORE_ITEMS, FALSE);
   const DriverNode& node = element->compatible->nodes[index];
   const DriverCandidate& c = node.candidate;
   driver->DriverType = SPDIT_COMPATDRIVER;
@@ -113,57 +82,34 @@ BOOL WINAPI SetupDiEnumDriverInfoA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD 
   CopyText(driver->Description, LINE_LEN, c.model.description);
   CopyText(driver->MfgName, LINE_LEN, c.model.manufacturer);
   CopyText(driver->ProviderName, LINE_LEN, c.provider);
-  if (driver->cbSize == sizeof(SP_DRVINFO_DATA_V2_A)) {
-    driver->DriverDate = c.date;
-    driver->DriverVersion = c.version;
-  }
+  driver->DriverDate = c.date;
+  driver->DriverVersion = c.version;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 
 BOOL WINAPI SetupDiGetDriverInfoDetailA(HDEVINFO set, PSP_DEVINFO_DATA device, PSP_DRVINFO_DATA_A driver,
                                         PSP_DRVINFO_DETAIL_DATA_A detail, DWORD size, PDWORD required) {
-  if (auto error = FaultFor("SetupDiGetDriverInfoDetailA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  DeviceElement* element = nullptr;
-  if (DWORD error = CheckList(set, device, SPDIT_COMPATDRIVER, element)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  if (!driver || (driver->cbSize != sizeof(SP_DRVINFO_DATA_V2_A) && driver->cbSize != kDriverInfoV1Size)) {
-    SetLastError(driver ? ERROR_INVALID_USER_BUFFER : ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  const DriverNode* node = NodeOf(*element, driver);
-  if (!node) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (!detail && size != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (detail && (detail->cbSize != sizeof(SP_DRVINFO_DETAIL_DATA_A) || size < kDetailFixedSize + 1)) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiGetDriverInfoDetailA";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  const DeviceElement* element = ListElement(kCall, set, device, SPDIT_COMPATDRIVER);
+  if (!element || !IsDriverRecord(kCall, driver)) return FALSE;
+  const DriverNode* node = nullptr;
+  if (element->compatible)
+    for (const DriverNode& n : element->compatible->nodes)
+      if (n.serial == driver->Reserved) node = &n;
+  if (!node) return Fail(ERROR_INVALID_PARAMETER, FALSE);  // not a driver of the list
+  // The program reads the detail into a record of its own size, and needs
+  // neither a size query nor the size of the whole id list.
+  if (!detail || required) return Unmodelled(kCall, "no detail record, or a size pointer", ERROR_INVALID_PARAMETER, FALSE);
+  if (detail->cbSize != sizeof(SP_DRVINFO_DETAIL_DATA_A) || size < kDetailFixedSize + 1)
+    return Fail(ERROR_INVALID_USER_BUFFER, FALSE);
   // The id list: the model's hardware id, then its compatible ids, as a multi-string.
   const DriverCandidate& c = node->candidate;
   const std::vector<std::string>& ids = c.model.ids;
   std::string list;
-  for (const std::string& id : ids) {
-    list += id;
-    list += '\0';
-  }
-  list += '\0';
-  const DWORD needed = kDetailFixedSize + static_cast<DWORD>(list.size());
-  if (required) *required = needed;
-  if (!detail) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
+  for (const std::string& id : ids) list.append(id).push_back('\0');
+  list.push_back('\0');
   // The fixed part is filled whether or not the list fits.
   detail->InfDate = c.infDate;
   detail->CompatIDsOffset = static_cast<DWORD>(ids[0].size() + 1);
@@ -188,23 +134,17 @@ BOOL WINAPI SetupDiGetDriverInfoDetailA(HDEVINFO set, PSP_DEVINFO_DATA device, P
   }
   out[used] = '\0';
   if (used + 1 < room) out[used + 1] = '\0';
-  SetLastError(ERROR_INSUFFICIENT_BUFFER);
-  return FALSE;
+  return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
 }
 
 BOOL WINAPI SetupDiDestroyDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD driverType) {
-  if (auto error = FaultFor("SetupDiDestroyDriverInfoList", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  DeviceElement* element = nullptr;
-  if (DWORD error = CheckList(set, device, driverType, element)) {
-    SetLastError(error);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiDestroyDriverInfoList";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
+  DeviceElement* element = ListElement(kCall, set, device, driverType);
+  if (!element) return FALSE;
   // Destroying a list that was never built is allowed and does nothing.
-  if (element && driverType == SPDIT_COMPATDRIVER && element->compatible) {
-    LedgerClose(HandleKind::DriverList, element->compatible->ledgerHandle, "SetupDiDestroyDriverInfoList");
+  if (element->compatible) {
+    LedgerClose(HandleKind::DriverList, element->compatible->ledgerHandle, kCall);
     element->compatible.reset();
   }
   SetLastError(ERROR_SUCCESS);

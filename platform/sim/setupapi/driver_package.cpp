@@ -1,7 +1,8 @@
 // The setup library's own reading of a driver package, for the preview tool.
 #include "platform/sim/setupapi/driver_package.h"
 
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/file_queue.h"
+#include "platform/sim/setupapi/inf_models.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ namespace sim {
 PackageReading ReadDriverPackage(const std::string& infWindowsPath, const std::vector<std::string>& extraSections) {
   using namespace internal;
   PackageReading reading;
-  const InfLoad load = LoadInf(infWindowsPath, true);
+  const InfLoad load = LoadInf(infWindowsPath);
   if (!load.inf) {
     reading.error = load.error;
     return reading;
@@ -29,8 +30,8 @@ PackageReading ReadDriverPackage(const std::string& infWindowsPath, const std::v
     if (seen) continue;
     PackageSection section{name, ActualInstallSection(inf, name)};
     FileQueueData queue;
-    section.error = QueueInstallSection(queue, inf, inf, section.actual, inf.directory, SP_COPY_NEWER);
-    for (const QueuedCopy& copy : queue.copies)
+    section.error = QueueInstallSection(queue, inf, section.actual, inf.directory);
+    for (const QueuedFile& copy : queue.copies)
       if (std::none_of(reading.sourceFiles.begin(), reading.sourceFiles.end(),
                        [&](const std::string& f) { return EqualsNoCase(f, copy.source); }))
         reading.sourceFiles.push_back(copy.source);

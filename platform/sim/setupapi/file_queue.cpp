@@ -1,16 +1,20 @@
 // File queues: SetupOpenFileQueue, SetupInstallFilesFromInfSectionA,
 // SetupCommitFileQueueA, SetupCloseFileQueue and the default queue callback.
 // Commits copy, rename and delete real files, with the notifications a
-// callback sees on Windows, and obey the callback's answers.
+// callback sees on Windows, and obey the answers the program's callback and
+// the default one give.
+#include "platform/sim/setupapi/file_queue.h"
+
+#include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
-#include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/setupapi/setupapi.h"
 
+#include <climits>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <unordered_map>
 
 #include <sys/stat.h>
@@ -23,41 +27,25 @@ constexpr DWORD kCopyFlagNoVersionCheck = 0x4;
 constexpr DWORD kCopyFlagNoOverwrite = 0x10;
 constexpr DWORD kCopyFlagOverwriteOlderOnly = 0x40;
 constexpr DWORD kCopyFlagReplaceOnly = 0x400;
-constexpr long kAbsoluteDirectoryId = -1;
-constexpr long kDefaultDirectoryId = 11;  // the system directory, as DIRID_DEFAULT
-
-struct QueueContext {
-  HWND owner = nullptr;
-  HWND progress = nullptr;
-  UINT message = 0;
-};
+constexpr long long kAbsoluteDirectoryId = -1;
+constexpr long long kDefaultDirectoryId = 11;  // the system directory, as DIRID_DEFAULT
+// The copy style the program queues its files with, and the one Plug and Play uses.
+constexpr DWORD kCopyStyle = SP_COPY_NEWER;
 
 std::unordered_map<const void*, FileQueueData> g_queues;
-std::unordered_map<const void*, QueueContext> g_contexts;
-ResetHook g_reset([] {
-  g_queues.clear();
-  g_contexts.clear();
-});
+ResetHook g_reset([] { g_queues.clear(); });
 
-std::optional<long> IntegerOf(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const long value = std::strtol(text.c_str(), &end, hex ? 16 : 10);
-  if (!end || *end != '\0') return std::nullopt;
-  return value;
-}
+std::optional<long long> IntegerOf(const std::string& text) { return ParseNumber(text, LONG_MIN, LONG_MAX); }
 
 // The target directory of a copy section: its [DestinationDirs] entry, or
 // DefaultDestDir, or the system directory.
 DWORD DestinationOf(const InfData& inf, std::string_view section, std::string& dir) {
   const InfLine* line = inf.FindLine("DestinationDirs", section);
   if (!line) line = inf.FindLine("DestinationDirs", "DefaultDestDir");
-  long id = kDefaultDirectoryId;
+  long long id = kDefaultDirectoryId;
   std::string subdir;
   if (line) {
-    const auto idText = inf.Field(*line, 1);
-    const auto parsed = idText ? IntegerOf(*idText) : std::nullopt;
+    const auto parsed = IntegerOf(inf.Field(*line, 1).value_or(std::string()));
     if (!parsed) return ERROR_INVALID_DATA;
     id = *parsed;
     subdir = inf.Field(*line, 2).value_or(std::string());
@@ -73,74 +61,60 @@ DWORD DestinationOf(const InfData& inf, std::string_view section, std::string& d
   return ERROR_SUCCESS;
 }
 
-// The source directory below the source root of a file: the disk's path of
+// A copy of `file` from below the source root: the disk's path of
 // [SourceDisksNames] and the file's subdirectory of [SourceDisksFiles], the
 // platform's decorated sections first.
-std::string SourceSubdirectory(const InfData& layout, const std::string& file) {
+QueuedFile CopyOf(const InfData& inf, const std::string& sourceRoot, const std::string& file, std::string target,
+                  DWORD style) {
   const std::string arch = CurrentMachine().architecture;
   auto find = [&](const char* base, std::string_view key) -> const InfLine* {
     if (CurrentMachine().IsNtFamily())
-      if (const InfLine* l = layout.FindLine(std::string(base) + "." + arch, key)) return l;
-    return layout.FindLine(base, key);
+      if (const InfLine* l = inf.FindLine(std::string(base) + "." + arch, key)) return l;
+    return inf.FindLine(base, key);
   };
-  const InfLine* fileLine = find("SourceDisksFiles", file);
-  if (!fileLine) return std::string();
-  const std::string disk = layout.Field(*fileLine, 1).value_or(std::string());
-  const std::string fileDir = layout.Field(*fileLine, 2).value_or(std::string());
-  std::string diskDir;
-  if (!disk.empty())
-    if (const InfLine* diskLine = find("SourceDisksNames", disk)) diskDir = layout.Field(*diskLine, 4).value_or(std::string());
-  return JoinWindowsPath(diskDir, fileDir);
-}
-
-DWORD QueueCopySection(FileQueueData& out, const InfData& inf, const InfData& layout, const std::string& section,
-                       const std::string& sourceRoot, DWORD copyFlags) {
-  const InfSection* s = inf.Section(section);
-  if (!s || s->lines.empty()) return ERROR_LINE_NOT_FOUND;
-  std::string dir;
-  if (DWORD error = DestinationOf(inf, section, dir)) return error;
-  for (const InfLine& line : s->lines) {
-    const std::string target = inf.Field(line, 1).value_or(std::string());
-    if (target.empty()) return ERROR_INVALID_DATA;
-    std::string source = inf.Field(line, 2).value_or(std::string());
-    if (source.empty()) source = target;
-    DWORD style = copyFlags;
-    if (const auto flags = IntegerOf(inf.Field(line, 4).value_or(std::string()))) {
-      if (*flags & kCopyFlagNoOverwrite) style |= SP_COPY_NOOVERWRITE;
-      if (*flags & kCopyFlagReplaceOnly) style |= SP_COPY_REPLACEONLY;
-      if (*flags & kCopyFlagOverwriteOlderOnly) style |= SP_COPY_NEWER;
-      if (*flags & kCopyFlagNoVersionCheck) style &= ~static_cast<DWORD>(SP_COPY_NEWER);
-    }
-    out.copies.push_back(QueuedCopy{
-        JoinWindowsPath(JoinWindowsPath(sourceRoot, SourceSubdirectory(layout, source)), source),
-        JoinWindowsPath(dir, target), style});
+  std::string subdirectory;
+  if (const InfLine* fileLine = find("SourceDisksFiles", file)) {
+    const std::string disk = inf.Field(*fileLine, 1).value_or(std::string());
+    std::string diskDir;
+    if (!disk.empty())
+      if (const InfLine* diskLine = find("SourceDisksNames", disk)) diskDir = inf.Field(*diskLine, 4).value_or(std::string());
+    subdirectory = JoinWindowsPath(diskDir, inf.Field(*fileLine, 2).value_or(std::string()));
   }
-  return ERROR_SUCCESS;
+  return QueuedFile{JoinWindowsPath(JoinWindowsPath(sourceRoot, subdirectory), file), std::move(target), style};
 }
 
-DWORD QueueDeleteSection(FileQueueData& out, const InfData& inf, const std::string& section) {
-  const InfSection* s = inf.Section(section);
-  if (!s || s->lines.empty()) return ERROR_LINE_NOT_FOUND;
-  std::string dir;
-  if (DWORD error = DestinationOf(inf, section, dir)) return error;
-  for (const InfLine& line : s->lines) {
-    const std::string target = inf.Field(line, 1).value_or(std::string());
-    if (target.empty()) return ERROR_INVALID_DATA;
-    out.deletes.push_back(QueuedDelete{JoinWindowsPath(dir, target)});
+// The copy style of a copy-section line, from its flags field.
+DWORD StyleOf(const InfData& inf, const InfLine& line) {
+  DWORD style = kCopyStyle;
+  if (const auto flags = IntegerOf(inf.Field(line, 4).value_or(std::string()))) {
+    if (*flags & kCopyFlagNoOverwrite) style |= SP_COPY_NOOVERWRITE;
+    if (*flags & kCopyFlagReplaceOnly) style |= SP_COPY_REPLACEONLY;
+    if (*flags & kCopyFlagOverwriteOlderOnly) style |= SP_COPY_NEWER;
+    if (*flags & kCopyFlagNoVersionCheck) style &= ~static_cast<DWORD>(SP_COPY_NEWER);
   }
-  return ERROR_SUCCESS;
+  return style;
 }
 
-DWORD QueueRenameSection(FileQueueData& out, const InfData& inf, const std::string& section) {
+// Queues the lines of a copy, delete or rename section (`op`), bound for the
+// section's destination directory.
+DWORD QueueSection(FileQueueData& out, const InfData& inf, const std::string& section, UINT op,
+                   const std::string& sourceRoot) {
   const InfSection* s = inf.Section(section);
   if (!s || s->lines.empty()) return ERROR_LINE_NOT_FOUND;
   std::string dir;
   if (DWORD error = DestinationOf(inf, section, dir)) return error;
   for (const InfLine& line : s->lines) {
-    const std::string newName = inf.Field(line, 1).value_or(std::string());
-    const std::string oldName = inf.Field(line, 2).value_or(std::string());
-    if (newName.empty() || oldName.empty()) return ERROR_INVALID_DATA;
-    out.renames.push_back(QueuedRename{JoinWindowsPath(dir, oldName), JoinWindowsPath(dir, newName)});
+    // copy: target[, source]; delete: target; rename: new name, old name.
+    const std::string first = inf.Field(line, 1).value_or(std::string());
+    const std::string second = inf.Field(line, 2).value_or(std::string());
+    if (first.empty() || (op == FILEOP_RENAME && second.empty())) return ERROR_INVALID_DATA;
+    if (op == FILEOP_DELETE)
+      out.deletes.push_back(QueuedFile{std::string(), JoinWindowsPath(dir, first)});
+    else if (op == FILEOP_RENAME)
+      out.renames.push_back(QueuedFile{JoinWindowsPath(dir, second), JoinWindowsPath(dir, first)});
+    else
+      out.copies.push_back(CopyOf(inf, sourceRoot, second.empty() ? first : second, JoinWindowsPath(dir, first),
+                                  StyleOf(inf, line)));
   }
   return ERROR_SUCCESS;
 }
@@ -148,10 +122,8 @@ DWORD QueueRenameSection(FileQueueData& out, const InfData& inf, const std::stri
 // The file version of a file's version resource (VS_FIXEDFILEINFO), if it has one.
 std::optional<uint64_t> FileVersionOf(const std::string& windowsPath) {
   const HostPath p = MapWindowsPath(windowsPath);
-  if (!p.ok()) return std::nullopt;
-  std::ifstream in(p.host, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!p.ok() || !ReadWholeFile(p.host, bytes)) return std::nullopt;
   auto dword = [&](size_t at) {
     uint32_t v = 0;
     std::memcpy(&v, bytes.data() + at, 4);
@@ -181,25 +153,13 @@ DWORD MakeParentDirectory(const std::string& target) {
 
 BOOL RenameNoFault(const std::string& from, const std::string& to) {
   const HostPath a = MapWindowsPath(from), b = MapWindowsPath(to);
-  if (!a.ok() || !b.ok()) {
-    SetError(!a.ok() ? a.error : b.error);
-    return FALSE;
-  }
+  if (!a.ok() || !b.ok()) return Fail(!a.ok() ? a.error : b.error, FALSE);
   struct stat info;
-  if (::stat(a.host.c_str(), &info) != 0) {
-    SetError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  if (::stat(b.host.c_str(), &info) == 0) {
-    SetError(ERROR_ALREADY_EXISTS);
-    return FALSE;
-  }
+  if (::stat(a.host.c_str(), &info) != 0) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (::stat(b.host.c_str(), &info) == 0) return Fail(ERROR_ALREADY_EXISTS, FALSE);
   std::error_code ec;
   fs::rename(a.host, b.host, ec);
-  if (ec) {
-    SetError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
+  if (ec) return Fail(ERROR_ACCESS_DENIED, FALSE);
   Record({{"event", "file_rename"},
           {"from", AnsiToUtf8(a.windows)},
           {"to", AnsiToUtf8(b.windows)},
@@ -207,13 +167,39 @@ BOOL RenameNoFault(const std::string& from, const std::string& to) {
   return TRUE;
 }
 
+// What an answer of a queue callback asks the queue to do. The queue obeys
+// the answers of the default callback, the program's skip of a file that
+// cannot be deleted, and an abort (0), which a failing callback gives too;
+// others (retry, a new source path, a file skipped before it is tried, a
+// copy over a newer or existing file) are refused.
+enum class Answer { Go, Skip, Abort, Unmodelled };
+
+Answer Meaning(UINT notification, UINT answer) {
+  switch (notification) {
+    case SPFILENOTIFY_STARTQUEUE:
+    case SPFILENOTIFY_STARTSUBQUEUE: return answer ? Answer::Go : Answer::Abort;
+    case SPFILENOTIFY_STARTDELETE:
+    case SPFILENOTIFY_STARTRENAME:
+    case SPFILENOTIFY_STARTCOPY:
+      return answer == FILEOP_DOIT ? Answer::Go : answer == FILEOP_ABORT ? Answer::Abort : Answer::Unmodelled;
+    case SPFILENOTIFY_TARGETEXISTS:
+    case SPFILENOTIFY_TARGETNEWER: return answer == FALSE ? Answer::Skip : Answer::Unmodelled;
+    default:  // the error notifications
+      return answer == FILEOP_SKIP ? Answer::Skip : answer == FILEOP_ABORT ? Answer::Abort : Answer::Unmodelled;
+  }
+}
+
+struct SubQueue {
+  UINT op;  // FILEOP_DELETE, FILEOP_RENAME or FILEOP_COPY
+  UINT start, failed, end;
+  const std::vector<QueuedFile>& files;
+};
+
 const char* NotificationName(UINT notification) {
   switch (notification) {
     case SPFILENOTIFY_COPYERROR: return "COPYERROR";
     case SPFILENOTIFY_DELETEERROR: return "DELETEERROR";
-    case SPFILENOTIFY_RENAMEERROR: return "RENAMEERROR";
-    case SPFILENOTIFY_NEEDMEDIA: return "NEEDMEDIA";
-    default: return "notification";
+    default: return "RENAMEERROR";
   }
 }
 
@@ -229,197 +215,149 @@ void RecordPrompt(UINT notification, const std::string& path, DWORD error, const
 
 }  // namespace
 
-DWORD QueueInstallSection(FileQueueData& queue, const InfData& inf, const InfData& layout, std::string_view section,
-                          const std::string& sourceRoot, DWORD copyFlags) {
+DWORD QueueInstallSection(FileQueueData& queue, const InfData& inf, std::string_view section,
+                          const std::string& sourceRoot) {
   const InfSection* s = inf.Section(section);
   if (!s) return ERROR_SECTION_NOT_FOUND;
   FileQueueData added;  // only a section that queues whole is added
   for (const InfLine& line : s->lines) {
     if (!line.hasKey) continue;
     const std::string key = inf.Expand(line.key);
-    const bool copy = EqualsNoCase(key, "CopyFiles"), del = EqualsNoCase(key, "DelFiles"),
-               ren = EqualsNoCase(key, "RenFiles");
-    if (!copy && !del && !ren) continue;
+    const UINT op = EqualsNoCase(key, "CopyFiles")  ? FILEOP_COPY
+                    : EqualsNoCase(key, "DelFiles") ? FILEOP_DELETE
+                    : EqualsNoCase(key, "RenFiles") ? FILEOP_RENAME
+                                                    : UINT_MAX;
+    if (op == UINT_MAX) continue;
     for (size_t i = 1; i <= line.fields.size(); ++i) {
       const std::string name = inf.Field(line, i).value_or(std::string());
       if (name.empty()) continue;
       DWORD error = ERROR_SUCCESS;
-      if (copy && name[0] == '@') {
+      if (op == FILEOP_COPY && name[0] == '@') {
         // A single file, bound for the default destination.
         std::string dir;
         error = DestinationOf(inf, "DefaultDestDir", dir);
         const std::string file = name.substr(1);
         if (!error && file.empty()) error = ERROR_INVALID_DATA;
-        if (!error)
-          added.copies.push_back(QueuedCopy{
-              JoinWindowsPath(JoinWindowsPath(sourceRoot, SourceSubdirectory(layout, file)), file),
-              JoinWindowsPath(dir, file), copyFlags});
-      } else if (copy) {
-        error = QueueCopySection(added, inf, layout, name, sourceRoot, copyFlags);
-      } else if (del) {
-        error = QueueDeleteSection(added, inf, name);
+        if (!error) added.copies.push_back(CopyOf(inf, sourceRoot, file, JoinWindowsPath(dir, file), kCopyStyle));
       } else {
-        error = QueueRenameSection(added, inf, name);
+        error = QueueSection(added, inf, name, op, sourceRoot);
       }
       if (error) return error;
     }
   }
-  for (auto& c : added.copies) queue.copies.push_back(std::move(c));
-  for (auto& d : added.deletes) queue.deletes.push_back(std::move(d));
-  for (auto& r : added.renames) queue.renames.push_back(std::move(r));
+  for (auto list : {&FileQueueData::deletes, &FileQueueData::renames, &FileQueueData::copies})
+    for (QueuedFile& f : added.*list) (queue.*list).push_back(std::move(f));
   return ERROR_SUCCESS;
 }
 
 bool CommitQueue(const FileQueueData& queue, HWND owner, const QueueHandler& handler) {
   if (queue.Empty()) {
-    SetError(ERROR_SUCCESS);
+    internal::SetError(ERROR_SUCCESS);
     return true;
   }
-  // Each notification starts with a clear error code, so that an abort tells
+  DWORD stopped = ERROR_SUCCESS;  // why the queue was aborted
+  // Each question starts with a clear error code, so that an abort tells
   // what the callback reported.
-  auto notify = [&](UINT notification, UINT_PTR p1, UINT_PTR p2) {
-    SetError(ERROR_SUCCESS);
-    return handler(notification, p1, p2);
+  auto ask = [&](UINT notification, UINT_PTR param1, UINT_PTR param2) {
+    internal::SetError(ERROR_SUCCESS);
+    const UINT answer = handler(notification, param1, param2);
+    Answer meaning = Meaning(notification, answer);
+    if (meaning == Answer::Abort) stopped = GetLastError() ? GetLastError() : static_cast<DWORD>(ERROR_CANCELLED);
+    if (meaning == Answer::Unmodelled) {
+      stopped = ERROR_CALL_NOT_IMPLEMENTED;
+      meaning = Unmodelled("SetupCommitFileQueueA",
+                           "callback answer " + std::to_string(answer) + " to notification " + std::to_string(notification),
+                           stopped, Answer::Abort);
+    }
+    return meaning;
   };
-  DWORD abortError = ERROR_SUCCESS;
-  auto aborted = [&] {
-    abortError = GetLastError();
-    if (abortError == ERROR_SUCCESS) abortError = ERROR_CANCELLED;
-    return false;
+  // Carries out one file: nullopt when the queue is to stop, else the error
+  // (ERROR_SUCCESS also for a file left as it is).
+  auto perform = [&](UINT op, const QueuedFile& f, FILEPATHS_A& paths) -> std::optional<DWORD> {
+    if (op == FILEOP_DELETE) {
+      // A file that is not there is already deleted.
+      if (DeleteFileNoFault(f.target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+          GetLastError() == ERROR_PATH_NOT_FOUND)
+        return ERROR_SUCCESS;
+      return GetLastError();
+    }
+    if (op == FILEOP_RENAME) return RenameNoFault(f.source, f.target) ? ERROR_SUCCESS : GetLastError();
+    const bool exists = Exists(f.target);
+    if ((f.style & SP_COPY_REPLACEONLY) && !exists) return ERROR_SUCCESS;
+    auto keep = [&](UINT question) -> std::optional<DWORD> {
+      if (ask(question, reinterpret_cast<UINT_PTR>(&paths), 0) == Answer::Skip) return ERROR_SUCCESS;
+      return std::nullopt;
+    };
+    if ((f.style & SP_COPY_NOOVERWRITE) && exists) return keep(SPFILENOTIFY_TARGETEXISTS);
+    if ((f.style & SP_COPY_NEWER) && exists) {
+      // Only two version resources can say the target is newer; a file
+      // without one counts as older.
+      const auto have = FileVersionOf(f.target), offered = FileVersionOf(f.source);
+      if (have && offered && *have > *offered) return keep(SPFILENOTIFY_TARGETNEWER);
+    }
+    if (DWORD error = MakeParentDirectory(f.target)) return error;
+    return CopyFileNoFault(f.source.c_str(), f.target.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
   };
-  if (!notify(SPFILENOTIFY_STARTQUEUE, reinterpret_cast<UINT_PTR>(owner), 0)) {
-    aborted();
-    SetError(abortError);
-    return false;
-  }
-  bool ok = [&] {
-    if (!queue.deletes.empty()) {
-      if (!notify(SPFILENOTIFY_STARTSUBQUEUE, FILEOP_DELETE, queue.deletes.size())) return aborted();
-      for (const QueuedDelete& op : queue.deletes) {
-        FILEPATHS_A paths{op.target.c_str(), nullptr, 0, 0};
-        UINT answer = notify(SPFILENOTIFY_STARTDELETE, reinterpret_cast<UINT_PTR>(&paths), FILEOP_DELETE);
-        if (answer == FILEOP_ABORT) return aborted();
-        while (answer == FILEOP_DOIT) {
-          // A file that is not there is already deleted.
-          if (DeleteFileNoFault(op.target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
-              GetLastError() == ERROR_PATH_NOT_FOUND)
-            break;
-          paths.Win32Error = GetLastError();
-          answer = notify(SPFILENOTIFY_DELETEERROR, reinterpret_cast<UINT_PTR>(&paths), 0);
-          if (answer == FILEOP_ABORT) return aborted();
-        }
-        notify(SPFILENOTIFY_ENDDELETE, reinterpret_cast<UINT_PTR>(&paths), 0);
+  auto walk = [&](const SubQueue& sub) {
+    if (sub.files.empty()) return true;
+    if (ask(SPFILENOTIFY_STARTSUBQUEUE, sub.op, sub.files.size()) != Answer::Go) return false;
+    for (const QueuedFile& f : sub.files) {
+      FILEPATHS_A paths{f.target.c_str(), f.source.empty() ? nullptr : f.source.c_str(), 0, 0};
+      if (ask(sub.start, reinterpret_cast<UINT_PTR>(&paths), sub.op) != Answer::Go) return false;
+      const std::optional<DWORD> error = perform(sub.op, f, paths);
+      if (!error) return false;
+      if (*error) {
+        paths.Win32Error = *error;
+        char newPath[MAX_PATH] = {};  // where a callback could name another source, as on Windows
+        const UINT_PTR param2 = sub.failed == SPFILENOTIFY_COPYERROR ? reinterpret_cast<UINT_PTR>(newPath) : 0;
+        if (ask(sub.failed, reinterpret_cast<UINT_PTR>(&paths), param2) != Answer::Skip) return false;
       }
-      notify(SPFILENOTIFY_ENDSUBQUEUE, FILEOP_DELETE, 0);
+      handler(sub.end, reinterpret_cast<UINT_PTR>(&paths), 0);
     }
-    if (!queue.renames.empty()) {
-      if (!notify(SPFILENOTIFY_STARTSUBQUEUE, FILEOP_RENAME, queue.renames.size())) return aborted();
-      for (const QueuedRename& op : queue.renames) {
-        FILEPATHS_A paths{op.target.c_str(), op.source.c_str(), 0, 0};
-        UINT answer = notify(SPFILENOTIFY_STARTRENAME, reinterpret_cast<UINT_PTR>(&paths), FILEOP_RENAME);
-        if (answer == FILEOP_ABORT) return aborted();
-        while (answer == FILEOP_DOIT) {
-          if (RenameNoFault(op.source, op.target)) break;
-          paths.Win32Error = GetLastError();
-          answer = notify(SPFILENOTIFY_RENAMEERROR, reinterpret_cast<UINT_PTR>(&paths), 0);
-          if (answer == FILEOP_ABORT) return aborted();
-        }
-        notify(SPFILENOTIFY_ENDRENAME, reinterpret_cast<UINT_PTR>(&paths), 0);
-      }
-      notify(SPFILENOTIFY_ENDSUBQUEUE, FILEOP_RENAME, 0);
-    }
-    if (!queue.copies.empty()) {
-      if (!notify(SPFILENOTIFY_STARTSUBQUEUE, FILEOP_COPY, queue.copies.size())) return aborted();
-      for (const QueuedCopy& op : queue.copies) {
-        std::string source = op.source;
-        FILEPATHS_A paths{op.target.c_str(), source.c_str(), 0, 0};
-        char newPath[MAX_PATH] = {};
-        UINT answer = notify(SPFILENOTIFY_STARTCOPY, reinterpret_cast<UINT_PTR>(&paths), FILEOP_COPY);
-        if (answer == FILEOP_ABORT) return aborted();
-        if (answer == FILEOP_NEWPATH) answer = FILEOP_DOIT;
-        while (answer == FILEOP_DOIT || answer == FILEOP_NEWPATH) {
-          if (answer == FILEOP_NEWPATH) {
-            // The callback's new source path, which it wrote into MAX_PATH bytes.
-            if (std::memchr(newPath, '\0', sizeof newPath) && newPath[0]) source = newPath;
-            paths.Source = source.c_str();
-          }
-          const bool exists = Exists(op.target);
-          if ((op.style & SP_COPY_REPLACEONLY) && !exists) break;
-          if ((op.style & SP_COPY_NOOVERWRITE) && exists &&
-              !notify(SPFILENOTIFY_TARGETEXISTS, reinterpret_cast<UINT_PTR>(&paths), 0))
-            break;
-          if ((op.style & SP_COPY_NEWER) && exists) {
-            // Only two version resources can say the target is newer; a file
-            // without one counts as older.
-            const auto have = FileVersionOf(op.target), offered = FileVersionOf(source);
-            if (have && offered && *have > *offered &&
-                !notify(SPFILENOTIFY_TARGETNEWER, reinterpret_cast<UINT_PTR>(&paths), 0))
-              break;
-          }
-          DWORD error = MakeParentDirectory(op.target);
-          if (!error && CopyFileNoFault(source.c_str(), op.target.c_str(), FALSE)) {
-            if (op.style & SP_COPY_DELETESOURCE) DeleteFileNoFault(source.c_str());
-            break;
-          }
-          if (!error) error = GetLastError();
-          paths.Win32Error = error;
-          std::memset(newPath, 0, sizeof newPath);
-          answer = notify(SPFILENOTIFY_COPYERROR, reinterpret_cast<UINT_PTR>(&paths), reinterpret_cast<UINT_PTR>(newPath));
-          if (answer == FILEOP_ABORT) return aborted();
-        }
-        notify(SPFILENOTIFY_ENDCOPY, reinterpret_cast<UINT_PTR>(&paths), 0);
-      }
-      notify(SPFILENOTIFY_ENDSUBQUEUE, FILEOP_COPY, 0);
-    }
+    handler(SPFILENOTIFY_ENDSUBQUEUE, sub.op, 0);
     return true;
-  }();
-  notify(SPFILENOTIFY_ENDQUEUE, ok, 0);
-  SetError(ok ? ERROR_SUCCESS : abortError);
+  };
+  if (ask(SPFILENOTIFY_STARTQUEUE, reinterpret_cast<UINT_PTR>(owner), 0) != Answer::Go) return Fail(stopped, false);
+  const bool ok =
+      walk({FILEOP_DELETE, SPFILENOTIFY_STARTDELETE, SPFILENOTIFY_DELETEERROR, SPFILENOTIFY_ENDDELETE, queue.deletes}) &&
+      walk({FILEOP_RENAME, SPFILENOTIFY_STARTRENAME, SPFILENOTIFY_RENAMEERROR, SPFILENOTIFY_ENDRENAME, queue.renames}) &&
+      walk({FILEOP_COPY, SPFILENOTIFY_STARTCOPY, SPFILENOTIFY_COPYERROR, SPFILENOTIFY_ENDCOPY, queue.copies});
+  handler(SPFILENOTIFY_ENDQUEUE, ok, 0);
+  internal::SetError(ok ? ERROR_SUCCESS : stopped);
   return ok;
 }
 
-UINT DefaultQueueAnswer(UINT notification, UINT_PTR param1, UINT_PTR, bool recordPrompts) {
+UINT DefaultQueueAnswer(UINT notification, UINT_PTR param1, bool recordPrompts) {
   const auto* paths = reinterpret_cast<const FILEPATHS_A*>(param1);
-  auto pathOf = [&](bool source) -> std::string {
-    if (!paths) return std::string();
-    const char* p = source ? paths->Source : paths->Target;
-    return p ? p : "";
-  };
-  if (notification & (SPFILENOTIFY_TARGETEXISTS | SPFILENOTIFY_TARGETNEWER | 0x00010000 /* LANGMISMATCH */))
-    return FALSE;  // nobody to ask: the file on the target stays
   switch (notification) {
     case SPFILENOTIFY_STARTQUEUE:
     case SPFILENOTIFY_STARTSUBQUEUE: return TRUE;
     case SPFILENOTIFY_STARTCOPY:
     case SPFILENOTIFY_STARTDELETE:
     case SPFILENOTIFY_STARTRENAME: return FILEOP_DOIT;
+    case SPFILENOTIFY_TARGETEXISTS:
+    case SPFILENOTIFY_TARGETNEWER: return FALSE;  // nobody to ask: the file on the target stays
+    case SPFILENOTIFY_ENDQUEUE:
+    case SPFILENOTIFY_ENDSUBQUEUE:
+    case SPFILENOTIFY_ENDCOPY:
+    case SPFILENOTIFY_ENDDELETE:
+    case SPFILENOTIFY_ENDRENAME: return 0;
     case SPFILENOTIFY_DELETEERROR:
       // A file that cannot be deleted is left; the queue goes on.
-      if (recordPrompts) RecordPrompt(notification, pathOf(false), paths ? paths->Win32Error : 0, "skip");
+      if (recordPrompts) RecordPrompt(notification, paths->Target, paths->Win32Error, "skip");
       return FILEOP_SKIP;
     case SPFILENOTIFY_COPYERROR:
     case SPFILENOTIFY_RENAMEERROR: {
       // Without a window the user cannot be asked to retry or skip: the
       // queue is aborted with the error, rather than a file silently missing.
-      const DWORD error = paths && paths->Win32Error ? paths->Win32Error : ERROR_GEN_FAILURE;
+      const DWORD error = paths->Win32Error ? paths->Win32Error : static_cast<DWORD>(ERROR_GEN_FAILURE);
       if (recordPrompts)
-        RecordPrompt(notification, notification == SPFILENOTIFY_COPYERROR ? pathOf(true) : pathOf(false), error, "abort");
-      SetError(error);
-      return FILEOP_ABORT;
+        RecordPrompt(notification, notification == SPFILENOTIFY_COPYERROR ? paths->Source : paths->Target, error, "abort");
+      return Fail(error, static_cast<UINT>(FILEOP_ABORT));
     }
-    case SPFILENOTIFY_NEEDMEDIA: {
-      const auto* media = reinterpret_cast<const SOURCE_MEDIA_A*>(param1);
-      std::string wanted;
-      if (media && media->SourcePath) {
-        const char* file = media->Tagfile && *media->Tagfile ? media->Tagfile : media->SourceFile;
-        wanted = JoinWindowsPath(media->SourcePath, file ? file : "");
-      }
-      if (!wanted.empty() && Exists(wanted)) return FILEOP_DOIT;
-      if (recordPrompts) RecordPrompt(notification, wanted, ERROR_FILE_NOT_FOUND, "abort");
-      SetError(ERROR_FILE_NOT_FOUND);
-      return FILEOP_ABORT;
-    }
-    default: return 0;  // the end notifications, and those it does not know
+    default:  // what a queue of this simulation never sends (media, scans, language mismatches)
+      return Unmodelled("SetupDefaultQueueCallbackA", "notification " + std::to_string(notification),
+                        ERROR_CALL_NOT_IMPLEMENTED, static_cast<UINT>(FILEOP_ABORT));
   }
 }
 
@@ -429,10 +367,7 @@ using namespace sim;
 using namespace sim::internal;
 
 HSPFILEQ WINAPI SetupOpenFileQueue() {
-  if (auto error = FaultFor("SetupOpenFileQueue", ERROR_NOT_ENOUGH_MEMORY)) {
-    SetLastError(*error);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (auto error = FaultFor("SetupOpenFileQueue", ERROR_NOT_ENOUGH_MEMORY)) return Fail(*error, INVALID_HANDLE_VALUE);
   void* handle = NewHandleValue(HandleKind::FileQueue);
   g_queues[handle] = FileQueueData{};
   LedgerOpen(HandleKind::FileQueue, handle);
@@ -441,26 +376,21 @@ HSPFILEQ WINAPI SetupOpenFileQueue() {
 }
 
 BOOL WINAPI SetupCloseFileQueue(HSPFILEQ queue) {
-  if (auto error = FaultFor("SetupCloseFileQueue", ERROR_INVALID_HANDLE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!LedgerClose(HandleKind::FileQueue, queue, "SetupCloseFileQueue")) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (auto error = FaultFor("SetupCloseFileQueue", ERROR_INVALID_HANDLE)) return Fail(*error, FALSE);
+  if (!LedgerClose(HandleKind::FileQueue, queue, "SetupCloseFileQueue")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   g_queues.erase(queue);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 
-PVOID WINAPI SetupInitDefaultQueueCallbackEx(HWND owner, HWND progress, UINT progressMessage, DWORD, PVOID) {
-  if (auto error = FaultFor("SetupInitDefaultQueueCallbackEx", ERROR_NOT_ENOUGH_MEMORY)) {
-    SetLastError(*error);
-    return nullptr;
-  }
+PVOID WINAPI SetupInitDefaultQueueCallbackEx(HWND, HWND progress, UINT progressMessage, DWORD reserved1,
+                                             PVOID reserved2) {
+  constexpr const char* kCall = "SetupInitDefaultQueueCallbackEx";
+  if (auto error = FaultFor(kCall, ERROR_NOT_ENOUGH_MEMORY)) return Fail(*error, PVOID{});
+  // The program asks for no progress window.
+  if (progress || progressMessage || reserved1 || reserved2)
+    return Unmodelled(kCall, "a progress window or its message", ERROR_INVALID_PARAMETER, PVOID{});
   void* handle = NewHandleValue(HandleKind::QueueContext);
-  g_contexts[handle] = QueueContext{owner, progress, progressMessage};
   LedgerOpen(HandleKind::QueueContext, handle);
   return handle;
 }
@@ -468,66 +398,41 @@ PVOID WINAPI SetupInitDefaultQueueCallbackEx(HWND owner, HWND progress, UINT pro
 void WINAPI SetupTermDefaultQueueCallback(PVOID context) {
   const DWORD before = GetLastError();
   const auto error = FaultFor("SetupTermDefaultQueueCallback", ERROR_INVALID_HANDLE);
-  if (LedgerClose(HandleKind::QueueContext, context, "SetupTermDefaultQueueCallback")) g_contexts.erase(context);
+  LedgerClose(HandleKind::QueueContext, context, "SetupTermDefaultQueueCallback");
   SetLastError(error ? *error : before);
 }
 
 BOOL WINAPI SetupInstallFilesFromInfSectionA(HINF inf, HINF layout, HSPFILEQ queue, PCSTR section, PCSTR sourceRoot,
                                              DWORD copyFlags) {
-  if (auto error = FaultFor("SetupInstallFilesFromInfSectionA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupInstallFilesFromInfSectionA";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
   const auto data = OpenInfOf(inf);
-  const auto layoutData = layout ? OpenInfOf(layout) : data;
   auto q = g_queues.find(queue);
-  if (!data || !layoutData || q == g_queues.end() || !LedgerIsOpen(HandleKind::FileQueue, queue)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!section) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  // Without a source root the files are looked for beside the INF.
-  const std::string root = sourceRoot ? std::string(sourceRoot) : data->directory;
-  if (DWORD error = QueueInstallSection(q->second, *data, *layoutData, section, root, copyFlags)) {
-    SetLastError(error);
-    return FALSE;
-  }
+  if (!data || q == g_queues.end() || !LedgerIsOpen(HandleKind::FileQueue, queue)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  // The program names a section and its source root, and takes the layout
+  // from the INF itself.
+  if (!section || !sourceRoot || layout)
+    return Unmodelled(kCall, "no section or source root, or a layout INF", ERROR_INVALID_PARAMETER, FALSE);
+  if (copyFlags != kCopyStyle) return Unmodelled(kCall, "a copy style other than SP_COPY_NEWER", ERROR_INVALID_FLAGS, FALSE);
+  if (DWORD error = QueueInstallSection(q->second, *data, section, sourceRoot)) return Fail(error, FALSE);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 
 BOOL WINAPI SetupCommitFileQueueA(HWND owner, HSPFILEQ queue, PSP_FILE_CALLBACK_A callback, PVOID context) {
-  if (auto error = FaultFor("SetupCommitFileQueueA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  if (auto error = FaultFor("SetupCommitFileQueueA", ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
   auto q = g_queues.find(queue);
-  if (q == g_queues.end() || !LedgerIsOpen(HandleKind::FileQueue, queue)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!callback) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (q == g_queues.end() || !LedgerIsOpen(HandleKind::FileQueue, queue)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!callback) return Unmodelled("SetupCommitFileQueueA", "no callback", ERROR_INVALID_PARAMETER, FALSE);
   // A callback may add to or close this very queue; the walk runs over a copy.
-  const FileQueueData ops = q->second;
-  return CommitQueue(ops, owner, [&](UINT n, UINT_PTR p1, UINT_PTR p2) { return callback(context, n, p1, p2); })
-             ? TRUE
-             : FALSE;
+  const FileQueueData files = q->second;
+  return CommitQueue(files, owner, [&](UINT n, UINT_PTR p1, UINT_PTR p2) { return callback(context, n, p1, p2); });
 }
 
-UINT WINAPI SetupDefaultQueueCallbackA(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2) {
-  if (auto error = FaultFor("SetupDefaultQueueCallbackA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FILEOP_ABORT;
-  }
-  if (g_contexts.find(context) == g_contexts.end() || !LedgerIsOpen(HandleKind::QueueContext, context)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FILEOP_ABORT;
-  }
-  return DefaultQueueAnswer(notification, param1, param2, true);
+UINT WINAPI SetupDefaultQueueCallbackA(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR) {
+  if (auto error = FaultFor("SetupDefaultQueueCallbackA", ERROR_GEN_FAILURE))
+    return Fail(*error, static_cast<UINT>(FILEOP_ABORT));
+  if (!LedgerIsOpen(HandleKind::QueueContext, context))
+    return Fail(ERROR_INVALID_HANDLE, static_cast<UINT>(FILEOP_ABORT));
+  return DefaultQueueAnswer(notification, param1, true);
 }

@@ -8,15 +8,17 @@
 // fields and keys go, repeated sections are joined, and %strkey% is replaced
 // from [Strings] when a field is read. Text is compared in the ANSI code page,
 // double-byte characters whole, as the platform compares the Unicode text.
+#include "platform/sim/setupapi/inf_files.h"
+
+#include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
-#include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
-#include "platform/sim/setupapi/setupapi.h"
 
-#include <cstdlib>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <unordered_map>
 
 #include <sys/stat.h>
@@ -32,16 +34,12 @@ class Parser {
  public:
   Parser(std::string_view text, UINT codePage, InfData& out) : text_(text), cp_(codePage), out_(out) {}
 
-  // ERROR_SUCCESS, or the error with errorLine set.
-  DWORD Run(UINT& errorLine) {
-    unsigned garbageLine = 0;  // the first line before any section
+  DWORD Run() {
+    bool garbage = false;  // a line before any section
     int current = -1;
     while (pos_ < text_.size()) {
       const unsigned char c = static_cast<unsigned char>(text_[pos_]);
-      if (c == '\n') {
-        ++line_;
-        ++pos_;
-      } else if (IsBlank(c)) {
+      if (c == '\n' || IsBlank(c)) {
         ++pos_;
       } else if (c == ';') {
         SkipToLineEnd();
@@ -54,34 +52,23 @@ class Parser {
             break;
           }
         }
-        if (close == std::string_view::npos) {
-          errorLine = line_;
-          return ERROR_BAD_SECTION_NAME_LINE;
-        }
+        if (close == std::string_view::npos) return ERROR_BAD_SECTION_NAME_LINE;
         const std::string name(text_.substr(start, close - start));
-        if (name.size() > kMaxSectionName) {
-          errorLine = line_;
-          return ERROR_SECTION_NAME_TOO_LONG;
-        }
+        if (name.size() > kMaxSectionName) return ERROR_SECTION_NAME_TOO_LONG;
         current = static_cast<int>(SectionIndex(name));
         pos_ = close + 1;
         SkipToLineEnd();  // anything after "]" is ignored
       } else {
         InfLine parsed = ParseLine();
-        if (current < 0) {
-          if (!garbageLine) garbageLine = parsed.number;
-        } else {
+        if (current < 0)
+          garbage = true;
+        else
           out_.sections[static_cast<size_t>(current)].lines.push_back(std::move(parsed));
-        }
       }
     }
     // Lines before the first section are tolerated only in a file that has
     // string sections, as the platform does.
-    if (garbageLine && !out_.Section("Strings")) {
-      errorLine = garbageLine;
-      return ERROR_EXPECTED_SECTION_NAME;
-    }
-    return ERROR_SUCCESS;
+    return garbage && !out_.Section("Strings") ? ERROR_EXPECTED_SECTION_NAME : ERROR_SUCCESS;
   }
 
  private:
@@ -110,7 +97,6 @@ class Parser {
   // "["), continuation lines included; pos_ is left at its final line end.
   InfLine ParseLine() {
     InfLine line;
-    line.number = line_;
     std::string field;
     std::string pending;  // blanks after the field's text: kept only if more text follows
     bool inKey = true;    // no "=" or "," seen yet
@@ -188,7 +174,6 @@ class Parser {
           continue;
         }
         if (continues) {
-          ++line_;
           pos_ = q + 1;
           pending.clear();
           SkipLeadingBlanks();
@@ -220,7 +205,6 @@ class Parser {
   UINT cp_;
   InfData& out_;
   size_t pos_ = 0;
-  unsigned line_ = 1;
 };
 
 bool SignatureIsWin4(const InfData& inf) {
@@ -229,47 +213,6 @@ bool SignatureIsWin4(const InfData& inf) {
   const std::string& value = line->fields[0];
   return EqualsNoCase(value, "$Chicago$") || EqualsNoCase(value, "$Windows NT$") ||
          EqualsNoCase(value, "$Windows 95$");
-}
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// ---- the parse cache ----
-
-struct CachedInf {
-  struct stat info {};
-  std::string bytes;  // kept while the time stamps are too fresh to tell a rewrite
-  UINT codePage = 0;
-  LANGID language = 0;
-  bool win4 = false;
-  InfLoad result;
-};
-
-std::unordered_map<std::string, CachedInf> g_cache;
-ResetHook g_reset([] { g_cache.clear(); });
-MachineChangeHook g_changed([] { g_cache.clear(); });
-
-bool SameStat(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-bool Fresh(const struct stat& info) {
-  struct timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return now.tv_sec - info.st_mtim.tv_sec <= 2 || now.tv_sec - info.st_ctim.tv_sec <= 2;
-}
-
-bool ReadBytes(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
 }
 
 // ---- directory ids ----
@@ -282,7 +225,7 @@ std::string ProgramFiles(const Machine& m) { return DriveRoot(m.windows_director
 
 // The INF handles of the process and the file each one holds.
 std::unordered_map<const void*, std::shared_ptr<const InfData>> g_handles;
-ResetHook g_resetHandles([] { g_handles.clear(); });
+ResetHook g_reset([] { g_handles.clear(); });
 
 }  // namespace
 
@@ -333,8 +276,11 @@ std::string InfData::Expand(std::string_view raw) const {
         }
       }
     }
-    if (!replaced && AllDigits(token)) {
-      if (auto dir = DirectoryOfId(*this, std::strtol(std::string(token).c_str(), nullptr, 10))) {
+    // A directory id is written in decimal digits only.
+    const bool digits = !token.empty() && token.find_first_not_of("0123456789") == std::string_view::npos;
+    if (!replaced && digits) {
+      const auto id = ParseNumber(token, 0, INT32_MAX);
+      if (auto dir = id ? DirectoryOfId(*this, *id) : std::nullopt) {
         std::string text = *dir;
         // "%24%\file" must not give a doubled backslash after a drive root.
         if (close + 1 < raw.size() && raw[close + 1] == '\\' && !text.empty() && text.back() == '\\') text.pop_back();
@@ -389,8 +335,7 @@ InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT co
     if (c == '\0') c = ' ';
 
   InfLoad result;
-  Parser parser(text, codePage, *inf);
-  result.error = parser.Run(result.errorLine);
+  result.error = Parser(text, codePage, *inf).Run();
   if (result.error != ERROR_SUCCESS) return result;
 
   char localized[32];
@@ -404,59 +349,27 @@ InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT co
     for (size_t index : inf->stringSections) seen = seen || index == it->second;
     if (!seen) inf->stringSections.push_back(it->second);
   }
+  inf->win4 = SignatureIsWin4(*inf);
   result.inf = std::move(inf);
   return result;
 }
 
-InfLoad LoadInf(const std::string& windowsPath, bool requireWin4) {
-  InfLoad failed;
+InfLoad LoadInf(const std::string& windowsPath) {
   const HostPath mapped = MapWindowsPath(windowsPath);
-  if (!mapped.ok()) {
-    failed.error = mapped.error == ERROR_FILENAME_EXCED_RANGE ? ERROR_FILE_NOT_FOUND : mapped.error;
-    return failed;
-  }
+  auto failed = [](DWORD error) { return InfLoad{nullptr, error}; };
+  if (!mapped.ok()) return failed(mapped.error == ERROR_FILENAME_EXCED_RANGE ? ERROR_FILE_NOT_FOUND : mapped.error);
   struct stat info;
   if (::stat(mapped.host.c_str(), &info) != 0) {
     std::error_code ec;
-    failed.error = fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    return failed;
+    return failed(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   }
-  if (!S_ISREG(info.st_mode)) {
-    failed.error = ERROR_ACCESS_DENIED;
-    return failed;
-  }
+  if (!S_ISREG(info.st_mode)) return failed(ERROR_ACCESS_DENIED);
   const Machine& m = CurrentMachine();
-  const std::string key = mapped.host.string();
-  CachedInf& entry = g_cache[key];
-  const bool usable = entry.result.inf || entry.result.error != ERROR_SUCCESS;
-  bool hit = usable && entry.codePage == m.CodePage() && entry.language == m.language && SameStat(entry.info, info) &&
-             entry.result.inf && entry.result.inf->path == mapped.windows;
   std::string bytes;
-  if (hit && Fresh(info)) hit = ReadBytes(mapped.host, bytes) && bytes == entry.bytes;
-  if (!hit) {
-    if (bytes.empty() && !ReadBytes(mapped.host, bytes)) {
-      g_cache.erase(key);
-      failed.error = ERROR_ACCESS_DENIED;
-      return failed;
-    }
-    entry.info = info;
-    entry.codePage = m.CodePage();
-    entry.language = m.language;
-    entry.result = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
-    entry.win4 = entry.result.inf && SignatureIsWin4(*entry.result.inf);
-    entry.bytes = Fresh(info) ? bytes : std::string();
-  }
-  if (entry.result.error != ERROR_SUCCESS) {
-    InfLoad copy = entry.result;
-    g_cache.erase(key);  // a broken file is parsed again next time
-    return copy;
-  }
-  if (requireWin4 && !entry.win4) {
-    failed.error = ERROR_WRONG_INF_STYLE;
-    failed.errorLine = 0;
-    return failed;
-  }
-  return entry.result;
+  if (!ReadWholeFile(mapped.host, bytes)) return failed(ERROR_ACCESS_DENIED);
+  InfLoad load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
+  if (load.inf && !load.inf->win4) return failed(ERROR_WRONG_INF_STYLE);
+  return load;
 }
 
 // ---- paths and directory ids ----
@@ -476,7 +389,7 @@ bool IsFullWindowsPath(std::string_view path) {
   return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
 }
 
-std::optional<std::string> DirectoryOfId(const InfData& inf, long id) {
+std::optional<std::string> DirectoryOfId(const InfData& inf, long long id) {
   const Machine& m = CurrentMachine();
   const std::string& windows = m.windows_directory;
   const std::string& system = m.system_directory;
@@ -503,19 +416,21 @@ std::optional<std::string> DirectoryOfId(const InfData& inf, long id) {
   }
 }
 
-std::string ActualInstallSection(const InfData& inf, std::string_view name, size_t* extensionAt) {
+std::string ActualInstallSection(const InfData& inf, std::string_view name) {
   if (CurrentMachine().IsNtFamily()) {
     const std::string arch = CurrentMachine().architecture == "amd64" ? ".NTamd64" : ".NTx86";
     for (const std::string& decoration : {arch, std::string(".NT")}) {
       const std::string decorated = std::string(name) + decoration;
-      if (inf.Section(decorated)) {
-        if (extensionAt) *extensionAt = name.size();
-        return decorated;
-      }
+      if (inf.Section(decorated)) return decorated;
     }
   }
-  if (extensionAt) *extensionAt = std::string::npos;
   return std::string(name);
+}
+
+std::shared_ptr<const InfData> OpenInfOf(HINF inf) {
+  auto it = g_handles.find(inf);
+  if (it == g_handles.end() || !LedgerIsOpen(HandleKind::InfFile, inf)) return nullptr;
+  return it->second;
 }
 
 }  // namespace sim::internal
@@ -524,33 +439,18 @@ using namespace sim;
 using namespace sim::internal;
 
 HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style, PUINT errorLine) {
-  if (auto error = FaultFor("SetupOpenInfFileA", ERROR_FILE_NOT_FOUND)) {
-    SetLastError(*error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!path || (style & ~static_cast<DWORD>(INF_STYLE_OLDNT | INF_STYLE_WIN4))) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  std::string windowsPath(path);
-  InfLoad load;
-  if (windowsPath.find_first_of("\\/") == std::string::npos) {
-    // A bare name is looked for in the INF directory, then the system directory.
-    load = LoadInf(InfDirectory() + "\\" + windowsPath, style & INF_STYLE_WIN4);
-    if (load.error == ERROR_FILE_NOT_FOUND || load.error == ERROR_PATH_NOT_FOUND)
-      load = LoadInf(SystemDirectory() + "\\" + windowsPath, style & INF_STYLE_WIN4);
-  } else {
-    load = LoadInf(windowsPath, style & INF_STYLE_WIN4);
-  }
-  if (!load.inf) {
-    if (errorLine) *errorLine = load.errorLine;
-    SetLastError(load.error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (infClass && !EqualsNoCase(load.inf->Value("Version", "Class"), infClass)) {
-    SetLastError(ERROR_CLASS_MISMATCH);
-    return INVALID_HANDLE_VALUE;
-  }
+  constexpr const char* kCall = "SetupOpenInfFileA";
+  if (auto error = FaultFor(kCall, ERROR_FILE_NOT_FOUND)) return Fail(*error, INVALID_HANDLE_VALUE);
+  // The program opens its own INF by its full path as a Windows 4 INF, and
+  // asks neither for a class to match nor for the line of an error.
+  if (!path || !IsFullWindowsPath(path))
+    return Unmodelled(kCall, "an INF not named by its full path", ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  if (style != INF_STYLE_WIN4)
+    return Unmodelled(kCall, "a style other than INF_STYLE_WIN4", ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  if (infClass || errorLine)
+    return Unmodelled(kCall, "a class to match or the line of an error", ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  const InfLoad load = LoadInf(path);
+  if (!load.inf) return Fail(load.error, INVALID_HANDLE_VALUE);
   void* handle = NewHandleValue(HandleKind::InfFile);
   g_handles[handle] = load.inf;
   LedgerOpen(HandleKind::InfFile, handle);
@@ -566,44 +466,20 @@ void WINAPI SetupCloseInfFile(HINF inf) {
   SetLastError(error ? *error : before);
 }
 
-namespace sim::internal {
-std::shared_ptr<const InfData> OpenInfOf(HINF inf) {
-  auto it = g_handles.find(inf);
-  if (it == g_handles.end() || !LedgerIsOpen(HandleKind::InfFile, inf)) return nullptr;
-  return it->second;
-}
-}  // namespace sim::internal
-
 BOOL WINAPI SetupDiGetActualSectionToInstallA(HINF inf, PCSTR section, PSTR actual, DWORD size, PDWORD required,
                                               PSTR* extension) {
-  if (auto error = FaultFor("SetupDiGetActualSectionToInstallA", ERROR_GEN_FAILURE)) {
-    SetLastError(*error);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupDiGetActualSectionToInstallA";
+  if (auto error = FaultFor(kCall, ERROR_GEN_FAILURE)) return Fail(*error, FALSE);
   const auto data = OpenInfOf(inf);
-  if (!data) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!section || (!actual && size != 0)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  // The caller may pass the same buffer for the name and the result.
-  size_t extensionAt = std::string::npos;
-  const std::string name = ActualInstallSection(*data, section, &extensionAt);
-  const DWORD needed = static_cast<DWORD>(name.size() + 1);
-  if (required) *required = needed;
-  if (actual) {
-    if (size < needed) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return FALSE;
-    }
-    std::memcpy(actual, name.c_str(), needed);
-    if (extension) *extension = extensionAt == std::string::npos ? nullptr : actual + extensionAt;
-  } else if (extension) {
-    *extension = nullptr;
-  }
+  if (!data) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  // The program passes a name and a buffer for the result (the same one), and
+  // asks neither for the size needed nor for where the decoration starts.
+  if (!section || !actual || required || extension)
+    return Unmodelled(kCall, "a call without a name and a buffer, or with a size or extension pointer",
+                      ERROR_INVALID_PARAMETER, FALSE);
+  const std::string name = ActualInstallSection(*data, section);
+  if (size <= name.size()) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  std::memcpy(actual, name.c_str(), name.size() + 1);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }

@@ -1,13 +1,14 @@
 // The models of INF files and the driver search of Plug and Play: which
 // model lines a platform reads, how well one fits a device, and which INF
 // files of the Windows INF directory offer a driver for it.
-#include "platform/sim/machine/machine.h"
+#include "platform/sim/setupapi/inf_models.h"
+
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/machine/paths.h"
-#include "platform/sim/setupapi/setupapi.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -18,17 +19,8 @@ namespace {
 struct OsDecoration {
   bool applies = false;
   bool architectureSpecific = false;
-  long major = 0, minor = 0, build = 0;
+  long long major = 0, minor = 0, build = 0;
 };
-
-long NumberOr(std::string_view text, long fallback) {
-  if (text.empty()) return fallback;
-  const std::string copy(text);
-  char* end = nullptr;
-  const bool hex = copy.size() > 2 && copy[0] == '0' && (copy[1] == 'x' || copy[1] == 'X');
-  const long value = std::strtol(copy.c_str(), &end, hex ? 16 : 10);
-  return end && *end == '\0' ? value : -1;
-}
 
 // A TargetOSVersion decoration: NT[Architecture][.Major[.Minor[.ProductType[.SuiteMask[.Build]]]]].
 OsDecoration ReadDecoration(std::string_view decoration) {
@@ -52,13 +44,17 @@ OsDecoration ReadDecoration(std::string_view decoration) {
       tail = tail.substr(next + 1);
     }
   }
-  auto part = [&](size_t i) { return i < parts.size() ? parts[i] : std::string_view(); };
-  d.major = NumberOr(part(0), 0);
-  d.minor = NumberOr(part(1), 0);
-  const long productType = NumberOr(part(2), 1);
-  d.build = NumberOr(part(4), 0);
+  // A part left out counts as its default; one that is not a number spoils the decoration.
+  auto part = [&](size_t i, long long fallback) -> long long {
+    if (i >= parts.size() || parts[i].empty()) return fallback;
+    return ParseNumber(parts[i], 0, INT32_MAX).value_or(-1);
+  };
+  d.major = part(0, 0);
+  d.minor = part(1, 0);
+  const long long productType = part(2, 1);
+  d.build = part(4, 0);
   if (d.major < 0 || d.minor < 0 || d.build < 0) return d;
-  const long osMajor = m.version & 0xFF, osMinor = (m.version >> 8) & 0xFF, osBuild = (m.version >> 16) & 0x7FFF;
+  const long long osMajor = m.version & 0xFF, osMinor = (m.version >> 8) & 0xFF, osBuild = (m.version >> 16) & 0x7FFF;
   // A desktop Windows is a workstation (product type 1).
   d.applies = std::make_pair(d.major, d.minor) <= std::make_pair(osMajor, osMinor) && d.build <= osBuild &&
               productType == 1;
@@ -89,16 +85,6 @@ const InfSection* ChooseModelsSection(const InfData& inf, const std::string& bas
   return inf.Section(base);
 }
 
-bool ContainsNoCase(const std::vector<std::string>& ids, std::string_view id, size_t& index) {
-  for (size_t i = 0; i < ids.size(); ++i) {
-    if (!ids[i].empty() && EqualsNoCase(ids[i], id)) {
-      index = i;
-      return true;
-    }
-  }
-  return false;
-}
-
 uint64_t Ticks(const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
 FILETIME FromTicks(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
@@ -112,6 +98,35 @@ int64_t DaysSince1601(int64_t y, unsigned mo, unsigned d) {
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   const int64_t daysSince1970 = era * 146097 + static_cast<int64_t>(doe) - 719468;
   return daysSince1970 + 134774;
+}
+
+// Date and version of [Version] DriverVer.
+void DriverVersionOf(const InfData& inf, FILETIME& date, DWORDLONG& version) {
+  date = FILETIME{};
+  version = 0;
+  const InfLine* line = inf.FindLine("Version", "DriverVer");
+  if (!line) return;
+  if (auto text = inf.Field(*line, 1)) {
+    unsigned mo = 0, d = 0;
+    int y = 0;
+    if (std::sscanf(text->c_str(), "%u/%u/%d", &mo, &d, &y) == 3 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 &&
+        y >= 1601 && y <= 9999)
+      date = FromTicks(static_cast<uint64_t>(DaysSince1601(y, mo, d)) * 864000000000ull);
+  }
+  if (auto text = inf.Field(*line, 2)) {
+    unsigned a = 0, b = 0, c = 0, e = 0;
+    const int n = std::sscanf(text->c_str(), "%u.%u.%u.%u", &a, &b, &c, &e);
+    if (n >= 1 && a <= 0xFFFF && b <= 0xFFFF && c <= 0xFFFF && e <= 0xFFFF)
+      version = (static_cast<DWORDLONG>(a) << 48) | (static_cast<DWORDLONG>(b) << 32) |
+                (static_cast<DWORDLONG>(c) << 16) | e;
+  }
+}
+
+// True when `a` would be chosen over `b`.
+bool BetterDriver(const DriverCandidate& a, const DriverCandidate& b) {
+  if (a.rank != b.rank) return a.rank < b.rank;
+  if (Ticks(a.date) != Ticks(b.date)) return Ticks(a.date) > Ticks(b.date);
+  return a.version > b.version;
 }
 
 }  // namespace
@@ -155,37 +170,17 @@ std::optional<DWORD> MatchRank(const Device& device, const ModelEntry& model) {
   std::optional<DWORD> best;
   auto consider = [&](const std::vector<std::string>& deviceIds, DWORD kindBase) {
     for (size_t d = 0; d < deviceIds.size(); ++d) {
-      size_t m = 0;
-      if (!ContainsNoCase(model.ids, deviceIds[d], m)) continue;
-      const DWORD rank = (kindBase + (m == 0 ? 0u : 1u)) * 0x1000 + static_cast<DWORD>(std::min<size_t>(d, 0xF)) * 0x100 +
-                         static_cast<DWORD>(std::min<size_t>(m, 0xFF));
-      if (!best || rank < *best) best = rank;
+      for (size_t m = 0; m < model.ids.size(); ++m) {
+        if (model.ids[m].empty() || !EqualsNoCase(model.ids[m], deviceIds[d])) continue;
+        const DWORD rank = (kindBase + (m == 0 ? 0u : 1u)) * 0x1000 +
+                           static_cast<DWORD>(std::min<size_t>(d, 0xF)) * 0x100 + static_cast<DWORD>(std::min<size_t>(m, 0xFF));
+        if (!best || rank < *best) best = rank;
+      }
     }
   };
   consider(device.hardware_ids, 0);
   consider(device.compatible_ids, 2);
   return best;
-}
-
-void DriverVersionOf(const InfData& inf, FILETIME& date, DWORDLONG& version) {
-  date = FILETIME{};
-  version = 0;
-  const InfLine* line = inf.FindLine("Version", "DriverVer");
-  if (!line) return;
-  if (auto text = inf.Field(*line, 1)) {
-    unsigned mo = 0, d = 0;
-    int y = 0;
-    if (std::sscanf(text->c_str(), "%u/%u/%d", &mo, &d, &y) == 3 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 &&
-        y >= 1601 && y <= 9999)
-      date = FromTicks(static_cast<uint64_t>(DaysSince1601(y, mo, d)) * 864000000000ull);
-  }
-  if (auto text = inf.Field(*line, 2)) {
-    unsigned a = 0, b = 0, c = 0, e = 0;
-    const int n = std::sscanf(text->c_str(), "%u.%u.%u.%u", &a, &b, &c, &e);
-    if (n >= 1 && a <= 0xFFFF && b <= 0xFFFF && c <= 0xFFFF && e <= 0xFFFF)
-      version = (static_cast<DWORDLONG>(a) << 48) | (static_cast<DWORDLONG>(b) << 32) |
-                (static_cast<DWORDLONG>(c) << 16) | e;
-  }
 }
 
 std::vector<DriverCandidate> CompatibleDrivers(const Device& device) {
@@ -200,7 +195,7 @@ std::vector<DriverCandidate> CompatibleDrivers(const Device& device) {
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return UpperAnsi(a) < UpperAnsi(b); });
   for (const std::string& name : names) {
-    const InfLoad load = LoadInf(InfDirectory() + "\\" + name, true);
+    const InfLoad load = LoadInf(InfDirectory() + "\\" + name);
     if (!load.inf) continue;  // files the platform cannot read offer no driver
     FILETIME date;
     DWORDLONG version;
@@ -226,12 +221,6 @@ std::vector<DriverCandidate> CompatibleDrivers(const Device& device) {
     }
   }
   return out;
-}
-
-bool BetterDriver(const DriverCandidate& a, const DriverCandidate& b) {
-  if (a.rank != b.rank) return a.rank < b.rank;
-  if (Ticks(a.date) != Ticks(b.date)) return Ticks(a.date) > Ticks(b.date);
-  return a.version > b.version;
 }
 
 const DriverCandidate* BestDriver(const std::vector<DriverCandidate>& candidates) {

@@ -2,12 +2,15 @@
 // directory as oemN.inf (the lowest free N), with a PNF beside it that
 // records where the package's files are. The same content staged again keeps
 // the name it has.
+#include "platform/sim/setupapi/oem_staging.h"
+
+#include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/numbers.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
-#include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/setupapi/setupapi.h"
+#include "platform/sim/setupapi/inf_files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,25 +20,16 @@ namespace sim::internal {
 namespace {
 
 constexpr char kPnfMagic[8] = {'S', 'I', 'M', 'P', 'N', 'F', '0', '1'};
-constexpr DWORD kOemInfCatalogOnly = 0x00040000;  // SP_COPY_OEMINF_CATALOG_ONLY
-constexpr DWORD kKnownStyles = SP_COPY_DELETESOURCE | SP_COPY_REPLACEONLY | SP_COPY_NOOVERWRITE | kOemInfCatalogOnly;
-
-bool ReadWhole(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
+constexpr DWORD kPathMedia = SPOST_PATH;  // the one kind of source a PNF of this simulation records
 
 // "oem" digits ".inf", any letter case.
 std::optional<unsigned> OemNumber(const std::string& name) {
   if (name.size() < 8 || !EqualsNoCase(name.substr(0, 3), "oem") || !EqualsNoCase(name.substr(name.size() - 4), ".inf"))
     return std::nullopt;
   const std::string digits = name.substr(3, name.size() - 7);
-  if (digits.empty() || digits.size() > 6) return std::nullopt;
-  for (char c : digits)
-    if (c < '0' || c > '9') return std::nullopt;
-  return static_cast<unsigned>(std::stoul(digits));
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  const auto number = ParseNumber(digits, 0, 999999);
+  return number ? std::optional<unsigned>(static_cast<unsigned>(*number)) : std::nullopt;
 }
 
 }  // namespace
@@ -44,14 +38,14 @@ std::string PnfPathOf(const std::string& infWindowsPath) {
   return infWindowsPath.size() >= 3 ? infWindowsPath.substr(0, infWindowsPath.size() - 3) + "PNF" : infWindowsPath;
 }
 
-bool WritePnf(const std::string& pnfWindowsPath, const std::string& sourceLocation, DWORD mediaType) {
+bool WritePnf(const std::string& pnfWindowsPath, const std::string& sourceDirectory) {
   const HostPath p = MapWindowsPath(pnfWindowsPath);
   if (!p.ok()) return false;
   std::string bytes(kPnfMagic, sizeof kPnfMagic);
-  const DWORD length = static_cast<DWORD>(sourceLocation.size());
-  bytes.append(reinterpret_cast<const char*>(&mediaType), 4);
+  const DWORD length = static_cast<DWORD>(sourceDirectory.size());
+  bytes.append(reinterpret_cast<const char*>(&kPathMedia), 4);
   bytes.append(reinterpret_cast<const char*>(&length), 4);
-  bytes += sourceLocation;
+  bytes += sourceDirectory;
   std::ofstream out(p.host, std::ios::binary | std::ios::trunc);
   out << bytes;
   return static_cast<bool>(out);
@@ -60,27 +54,23 @@ bool WritePnf(const std::string& pnfWindowsPath, const std::string& sourceLocati
 std::optional<std::string> PnfSourcePath(const std::string& pnfWindowsPath) {
   const HostPath p = MapWindowsPath(pnfWindowsPath);
   std::string bytes;
-  if (!p.ok() || !ReadWhole(p.host, bytes) || bytes.size() < 16 || bytes.compare(0, 8, kPnfMagic, 8) != 0)
+  if (!p.ok() || !ReadWholeFile(p.host, bytes) || bytes.size() < 16 || bytes.compare(0, 8, kPnfMagic, 8) != 0)
     return std::nullopt;
   DWORD mediaType = 0, length = 0;
   std::memcpy(&mediaType, bytes.data() + 8, 4);
   std::memcpy(&length, bytes.data() + 12, 4);
-  if (mediaType != SPOST_PATH || length == 0 || bytes.size() - 16 < length) return std::nullopt;
+  if (mediaType != kPathMedia || length == 0 || bytes.size() - 16 < length) return std::nullopt;
   return bytes.substr(16, length);
 }
 
-DWORD StageInf(const char* source, const char* mediaLocation, DWORD mediaType, DWORD copyStyle, std::string& staged) {
-  if (!source) return ERROR_INVALID_PARAMETER;
-  if (copyStyle & ~kKnownStyles) return ERROR_INVALID_FLAGS;
-  if (mediaType > SPOST_URL) return ERROR_INVALID_PARAMETER;
+DWORD StageInf(const std::string& source, std::string& staged) {
   // The platform wants the full path of the INF; a relative one is not looked for.
-  const std::string path(source);
-  if (!IsFullWindowsPath(path) || path.size() >= MAX_PATH) return ERROR_FILE_NOT_FOUND;
-  const HostPath mapped = MapWindowsPath(path);
+  if (!IsFullWindowsPath(source) || source.size() >= MAX_PATH) return ERROR_FILE_NOT_FOUND;
+  const HostPath mapped = MapWindowsPath(source);
   std::string bytes;
   std::error_code ec;
-  if (!mapped.ok() || !fs::is_regular_file(mapped.host, ec) || !ReadWhole(mapped.host, bytes)) return ERROR_FILE_NOT_FOUND;
-  const InfLoad load = LoadInf(mapped.windows, true);
+  if (!mapped.ok() || !fs::is_regular_file(mapped.host, ec) || !ReadWholeFile(mapped.host, bytes)) return ERROR_FILE_NOT_FOUND;
+  const InfLoad load = LoadInf(mapped.windows);
   if (!load.inf) return load.error;
 
   const std::string infDir = InfDirectory();
@@ -95,35 +85,24 @@ DWORD StageInf(const char* source, const char* mediaLocation, DWORD mediaType, D
     if (!number) continue;
     taken.push_back(*number);
     std::string other;
-    if (ReadWhole(it->path(), other) && other == bytes) existing = infDir + "\\" + name;
+    if (ReadWholeFile(it->path(), other) && other == bytes) existing = infDir + "\\" + name;
   }
-
-  std::string location;
-  if (mediaType == SPOST_PATH)
-    location = mediaLocation ? std::string(mediaLocation) : mapped.windows.substr(0, mapped.windows.find_last_of('\\'));
-  else if (mediaType == SPOST_URL && mediaLocation)
-    location = mediaLocation;
-
-  bool reused = false;
   if (existing) {
     staged = *existing;
-    if (copyStyle & SP_COPY_NOOVERWRITE) return ERROR_FILE_EXISTS;
-    reused = true;
   } else {
-    if (copyStyle & SP_COPY_REPLACEONLY) return ERROR_FILE_NOT_FOUND;
     unsigned n = 0;
     while (std::find(taken.begin(), taken.end(), n) != taken.end()) ++n;
     staged = infDir + "\\oem" + std::to_string(n) + ".inf";
     if (!CopyFileNoFault(mapped.windows.c_str(), staged.c_str(), TRUE)) return GetLastError();
   }
-  if (!WritePnf(PnfPathOf(staged), location, mediaType)) return ERROR_ACCESS_DENIED;
-  if (copyStyle & SP_COPY_DELETESOURCE) DeleteFileNoFault(mapped.windows.c_str());
+  // The package's files are where its INF is.
+  if (!WritePnf(PnfPathOf(staged), load.inf->directory)) return ERROR_ACCESS_DENIED;
   Record({{"event", "inf_staged"},
           {"source", AnsiToUtf8(mapped.windows)},
           {"staged", AnsiToUtf8(staged)},
           {"pnf", AnsiToUtf8(PnfPathOf(staged))},
-          {"reused", reused},
-          {"summary", (reused ? "already staged " : "staged ") + AnsiToUtf8(mapped.windows) + " as " + AnsiToUtf8(staged)}});
+          {"reused", existing.has_value()},
+          {"summary", (existing ? "already staged " : "staged ") + AnsiToUtf8(mapped.windows) + " as " + AnsiToUtf8(staged)}});
   return ERROR_SUCCESS;
 }
 
@@ -134,31 +113,20 @@ using namespace sim::internal;
 
 BOOL WINAPI SetupCopyOEMInfA(PCSTR source, PCSTR mediaLocation, DWORD mediaType, DWORD copyStyle, PSTR destination,
                              DWORD destinationSize, PDWORD required, PSTR* component) {
-  if (auto error = FaultFor("SetupCopyOEMInfA", ERROR_ACCESS_DENIED)) {
-    SetLastError(*error);
-    return FALSE;
-  }
-  if (!destination && destinationSize != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  constexpr const char* kCall = "SetupCopyOEMInfA";
+  if (auto error = FaultFor(kCall, ERROR_ACCESS_DENIED)) return Fail(*error, FALSE);
+  // The program stages its INF from where it is, with no copy style, and
+  // asks for the staged name in its buffer at most.
+  if (!source || mediaLocation || mediaType != SPOST_PATH || required || component || (!destination && destinationSize))
+    return Unmodelled(kCall, "a media location or type other than the INF's own path, or a size or component pointer",
+                      ERROR_INVALID_PARAMETER, FALSE);
+  if (copyStyle) return Unmodelled(kCall, "a copy style", ERROR_INVALID_FLAGS, FALSE);
   std::string staged;
-  const DWORD error = StageInf(source, mediaLocation, mediaType, copyStyle, staged);
-  if (error != ERROR_SUCCESS && error != ERROR_FILE_EXISTS) {
-    SetLastError(error);
-    return FALSE;
-  }
-  // The name is reported also when the INF was already there (ERROR_FILE_EXISTS).
-  const DWORD needed = static_cast<DWORD>(staged.size() + 1);
-  if (required) *required = needed;
+  if (DWORD error = StageInf(source, staged)) return Fail(error, FALSE);
   if (destination) {
-    if (destinationSize < needed) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);  // the INF is staged all the same
-      return FALSE;
-    }
-    std::memcpy(destination, staged.c_str(), needed);
-    if (component) *component = destination + staged.find_last_of('\\') + 1;
+    if (destinationSize <= staged.size()) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);  // the INF is staged all the same
+    std::memcpy(destination, staged.c_str(), staged.size() + 1);
   }
-  SetLastError(error);
-  return error == ERROR_SUCCESS;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
 }

@@ -1,0 +1,137 @@
+// INF files as the setup library reads them: SetupOpenInfFileA and
+// SetupCloseInfFile, the files that open or are refused, how a line is cut
+// into a key and fields, and SetupDiGetActualSectionToInstallA.
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/transcript.h"
+#include "platform/sim/setupapi/inf_files.h"
+#include "tests/support/sim_fixture.h"
+
+#include <cstring>
+
+namespace {
+
+#define STD_HEADER "[Version]\r\nSignature=\"$CHICAGO$\"\r\n"
+
+class InfFiles : public test::SimTest {};
+
+TEST_F(InfFiles, OpenOrFail) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string(STD_HEADER "[x]\r\n")) utf16 += std::string{c, '\0'};
+  const struct {
+    std::string data;
+    DWORD error;  // 0: opens
+  } cases[] = {
+      {"\r\n", ERROR_WRONG_INF_STYLE}, {"[Version]\nSignature=foo", ERROR_WRONG_INF_STYLE},
+      {"[version]\nsignature=$chicago$", 0}, {"[Version]\nabc=def\n[Version]\nSignature=$chicago$", 0},
+      {"[Version]\nSignature=\"$Windows NT$\"", 0}, {STD_HEADER "[" + std::string(255, 'a') + "]\r\n", 0},
+      {STD_HEADER "[ab\r\n", ERROR_BAD_SECTION_NAME_LINE}, {STD_HEADER "\n\n[ab\x1a]\n", ERROR_BAD_SECTION_NAME_LINE},
+      {STD_HEADER "[" + std::string(256, 'a') + "]\r\n", ERROR_SECTION_NAME_TOO_LONG},
+      {";\n;\nab\nab\n" STD_HEADER, ERROR_EXPECTED_SECTION_NAME}, {";aa\n;bb\n" STD_HEADER, 0},
+      {"garbage1\ngarbage2\n[Strings]\n" STD_HEADER, 0}, {utf16, 0},
+  };
+  auto opens = [&](const std::string& path) {  // closing leaves the last error as it is
+    HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    if (inf != INVALID_HANDLE_VALUE) SetupCloseInfFile(inf);
+    return inf != INVALID_HANDLE_VALUE;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.data));
+    WritePackageFile("t.inf", c.data);
+    EXPECT_RESULT_AND_ERROR(opens(PackagePath("t.inf")), c.error == 0, c.error);
+  }
+}
+
+// Lines as the setup library cuts them: key, then fields, after %strings%.
+TEST_F(InfFiles, KeysAndFields) {
+  const struct {
+    std::string line;
+    const char* key;  // null: the line has no key
+    std::vector<std::string> fields;
+  } cases[] = {
+      {"ab=cd,ef,gh,ij", "ab", {"cd", "ef", "gh", "ij"}}, {"ab", "ab", {"ab"}}, {"ab,cd=ef", nullptr, {"ab", "cd=ef"}},
+      {"ab  \\ ;cc\ncd=ef", "abcd", {"ef"}}, {"ba \\ dc=xx", "ba \\ dc", {"xx"}}, {"ba=c \\ \n \\ \n a", "ba", {"ca"}},
+      {"ab\"\"\"cd,ef=gh\"", "ab\"cd,ef=gh", {"ab\"cd,ef=gh"}}, {" a b = c ,\" d\" \n", "a b", {"c", " d"}},
+      {"a=b,,,c", "a", {"b", "", "", "c"}}, {"a=\n", "a", {""}}, {"ab=c ; comment, not a field", "ab", {"c"}},
+      {"%% %foo%=%bar%yy", "% aaa", {"bbbyy"}}, {"abc=%bar;bla%", "abc", {"%bar"}}, {"loop=%loop%", "loop", {"%loop2%"}},
+      {"%per%%cent%=100", "12", {"100"}},
+      {"d=%10%\\inf,%11%,%12%,%17%,%24%\\x,%99%,%0x0A%", "d",
+       {"C:\\WINDOWS\\inf", "C:\\WINDOWS\\system32", "C:\\WINDOWS\\system32\\drivers", "C:\\WINDOWS\\INF", "C:\\x",
+        "%99%", "%0x0A%"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.line));
+    const std::string text = STD_HEADER "[Test]\n" + c.line +
+                             "\n[Strings]\nfoo=aaa\nbar=bbb\nloop=%loop2%\nloop2=%loop%\nper=1\ncent=2\n";
+    const sim::internal::InfLoad load = sim::internal::ParseInf(text, "C:\\pkg\\t.inf", 1252, 0x0409);
+    const sim::internal::InfSection* s = load.inf ? load.inf->Section("test") : nullptr;
+    ASSERT_TRUE(s && s->lines.size() == 1) << std::hex << load.error;
+    EXPECT_EQ(load.inf->Field(s->lines[0], 0).value_or("<none>"), c.key ? c.key : "<none>");
+    std::vector<std::string> fields;
+    for (size_t i = 1; i <= s->lines[0].fields.size(); ++i) fields.push_back(*load.inf->Field(s->lines[0], i));
+    EXPECT_EQ(fields, c.fields);
+  }
+}
+
+TEST_F(InfFiles, PathsAndWhatTheProgramNeverAsks) {
+  WritePackageFile("drv.inf", STD_HEADER "[Drv.NT]\r\n");
+  const std::string path = PackagePath("drv.inf");
+  UINT line = 0;
+  auto open = [&](const std::string& at, const char* infClass = nullptr, DWORD style = INF_STYLE_WIN4,
+                  PUINT errorLine = nullptr) {
+    SetLastError(0xdeadbeef);
+    return SetupOpenInfFileA(at.c_str(), infClass, style, errorLine) == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  };
+  EXPECT_EQ(open("C:\\nowhere\\drv.inf"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(open(PackagePath("none.inf")), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  // Refused loudly: the program opens its INF by its full path, and nothing more.
+  for (DWORD error : {open("drv.inf"), open(path, "USB"), open(path, nullptr, INF_STYLE_OLDNT | INF_STYLE_WIN4),
+                      open(path, nullptr, INF_STYLE_WIN4, &line)})
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+  char buffer[20];
+  DWORD required = 0;
+  EXPECT_RESULT_AND_ERROR(SetupDiGetActualSectionToInstallA(inf, "Drv", buffer, 20, &required, nullptr), FALSE,
+                          ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 5u);
+  SetupCloseInfFile(inf);
+  EXPECT_RESULT_AND_ERROR(SetupDiGetActualSectionToInstallA(inf, "Drv", buffer, 20, nullptr, nullptr), FALSE,
+                          ERROR_INVALID_HANDLE);
+}
+
+// SetupDiGetActualSectionToInstallA: .NTamd64 or .NTx86, then .NT, on the NT
+// family; no decoration on the 9x family. The program passes the same buffer
+// as the name and the result; one byte short, nothing is written.
+TEST_F(InfFiles, ActualSectionForThePlatform) {
+  const struct {
+    DWORD version;
+    const char* architecture;
+    const char* sections;  // section headers of the INF
+    const char* expected;
+  } cases[] = {
+      {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTamd64]\n", "Install.NTamd64"},
+      {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install.NT"},
+      {0x4A65000A, "x86", "[Install.NT]\n[Install.NTx86]\n[Install.NTamd64]\n", "Install.NTx86"},
+      {0x4A65000A, "amd64", "[Install]\n", "Install"}, {0x4A65000A, "amd64", "", "Install"},
+      {0x4A65000A, "amd64", "[install.ntAMD64]\n", "Install.NTamd64"},
+      {0xC0000A04, "x86", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sections);
+    sim::CurrentMachine().version = c.version;
+    sim::CurrentMachine().architecture = c.architecture;
+    const std::string name = "d" + std::to_string(&c - cases) + ".inf";
+    WritePackageFile(name, std::string(STD_HEADER) + c.sections);
+    HINF inf = SetupOpenInfFileA(PackagePath(name).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    char buffer[100] = "Install";
+    const DWORD fits = static_cast<DWORD>(std::strlen(c.expected) + 1);
+    EXPECT_RESULT_AND_ERROR(SetupDiGetActualSectionToInstallA(inf, buffer, buffer, fits - 1, nullptr, nullptr), FALSE,
+                            ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_STREQ(buffer, "Install");
+    EXPECT_RESULT_AND_ERROR(SetupDiGetActualSectionToInstallA(inf, buffer, buffer, fits, nullptr, nullptr), TRUE,
+                            ERROR_SUCCESS);
+    EXPECT_STREQ(buffer, c.expected);
+    SetupCloseInfFile(inf);
+  }
+}
+
+}  // namespace
