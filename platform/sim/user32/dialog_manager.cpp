@@ -13,7 +13,6 @@
 #include "platform/sim/user32/user32.h"
 #include "platform/sim/user32/windows.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
