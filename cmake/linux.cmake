@@ -34,9 +34,11 @@ list(FILTER PLATFORM_SIM_SOURCES EXCLUDE REGEX "/platform/sim/(loader|winsim)/")
 add_library(platform_sim STATIC ${PLATFORM_SIM_SOURCES} ${SETUP_RES_DIR}/setup_res.cpp)
 target_include_directories(platform_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(platform_sim PUBLIC nlohmann_json::nlohmann_json PRIVATE PkgConfig::NCURSESW)
-# Nothing calls the default machine's file or newdev.DLL by name: they register
-# themselves when loaded, so every program of the simulation must link them.
+# Nothing calls the default machine's file, newdev.DLL or the choice of the
+# dialogs' default front end by name: they register themselves when loaded,
+# so every program of the simulation must link them.
 target_link_options(platform_sim INTERFACE "LINKER:--undefined=sim_default_machine_anchor"
+                    "LINKER:--undefined=sim_frontend_anchor"
                     "LINKER:--undefined=sim_newdev_anchor")
 
 target_link_libraries(setup_core PUBLIC platform_sim)

@@ -32,11 +32,4 @@ std::string SnapshotField(const std::string& field) {
   return first.substr(start, first.find(' ', start) - start);
 }
 
-std::string SnapshotLine(const std::string& word) {
-  std::istringstream snapshot(sim::UiSnapshot());
-  for (std::string line; std::getline(snapshot, line);)
-    if (line.starts_with(word + " ")) return line;
-  return "";
-}
-
 }  // namespace test

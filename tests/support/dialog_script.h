@@ -23,7 +23,5 @@ DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>
 // A field of the first line of the snapshot, e.g. SnapshotField("focus") of
 // "dialog 129 ... focus=1001 ..." is "1001".
 std::string SnapshotField(const std::string& field);
-// The line of the snapshot that begins with `word`, e.g. "stack 129(disabled) 103".
-std::string SnapshotLine(const std::string& word);
 
 }  // namespace test

@@ -1,48 +1,45 @@
-// The event lines of the scripted front end (the terminal front end makes the
-// same lines from its keys and clicks).
-#include "platform/sim/user32/dialogs.h"
+// The event lines of the front ends.
+#include "platform/sim/frontend/events.h"
 
-#include <charconv>
+#include "platform/sim/base/numbers.h"
+
+#include <climits>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace sim::internal {
 namespace {
 
-std::optional<int> Number(const std::string& word) {
-  int value = 0;
-  const char* end = word.data() + word.size();
-  const auto [p, ec] = std::from_chars(word.data(), end, value);
-  if (ec != std::errc() || p != end || word.empty()) return std::nullopt;
-  return value;
-}
+constexpr std::pair<const char*, Key> kKeys[] = {
+    {"enter", Key::Enter}, {"esc", Key::Esc},   {"tab", Key::Tab},   {"shift-tab", Key::ShiftTab}, {"space", Key::Space},
+    {"up", Key::Up},       {"down", Key::Down}, {"left", Key::Left}, {"right", Key::Right},
+};
 
 }  // namespace
 
 std::optional<UiEvent> ParseUiEvent(std::string_view line, std::string& error) {
-  std::string text(line);
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) text.pop_back();
-  std::istringstream in(text);
+  std::istringstream in{std::string(line)};
   std::string verb;
   in >> verb;
   std::vector<std::string> words;
   for (std::string w; in >> w;) words.push_back(w);
+  // The numbers of an event: control ids and item indexes, in decimal.
+  std::vector<int> numbers;
+  for (const std::string& w : words) {
+    const bool decimal = w.find_first_not_of("-0123456789") == std::string::npos;
+    const std::optional<long long> n = decimal ? ParseNumber(w, INT_MIN, INT_MAX) : std::nullopt;
+    if (!n) break;
+    numbers.push_back(static_cast<int>(*n));
+  }
+  const bool allNumbers = numbers.size() == words.size();
 
   UiEvent event;
-  auto numbers = [&](size_t count) {
-    if (words.size() != count) return false;
-    for (const std::string& w : words)
-      if (!Number(w)) return false;
-    return true;
-  };
   if (verb == "select") {
     event.kind = UiEvent::Select;
-    if (numbers(1)) {
-      event.item = *Number(words[0]);
-      return event;
-    }
-    if (numbers(2)) {
-      event.id = *Number(words[0]);
-      event.item = *Number(words[1]);
+    if (allNumbers && (words.size() == 1 || words.size() == 2)) {
+      if (words.size() == 2) event.id = numbers[0];
+      event.item = numbers.back();
       return event;
     }
     error = "select takes an item number, or a combo box id and an item number";
@@ -50,38 +47,28 @@ std::optional<UiEvent> ParseUiEvent(std::string_view line, std::string& error) {
   }
   if (verb == "press" || verb == "check" || verb == "uncheck") {
     event.kind = verb == "press" ? UiEvent::Press : verb == "check" ? UiEvent::Check : UiEvent::Uncheck;
-    if (!numbers(1)) {
-      error = verb + " takes a control id";
-      return std::nullopt;
+    if (allNumbers && words.size() == 1) {
+      event.id = numbers[0];
+      return event;
     }
-    event.id = *Number(words[0]);
-    return event;
+    error = verb + " takes a control id";
+    return std::nullopt;
   }
   if (verb == "close" && words.empty()) {
     event.kind = UiEvent::Close;
     return event;
   }
-  if (verb == "type") {
-    const size_t at = text.find("type") + 4;
-    if (at >= text.size() || (text[at] != ' ' && text[at] != '\t') || at + 1 >= text.size()) {
-      error = "type takes the text to type";
-      return std::nullopt;
-    }
-    event.kind = UiEvent::Type;
-    event.text = text.substr(at + 1);
-    return event;
-  }
   if (verb == "key" && words.size() == 1) {
     event.kind = UiEvent::KeyPress;
-    for (Key k : {Key::Enter, Key::Esc, Key::Tab, Key::ShiftTab, Key::Space, Key::Up, Key::Down, Key::Left, Key::Right})
-      if (words[0] == KeyName(k)) {
-        event.key = k;
+    for (const auto& [name, key] : kKeys)
+      if (words[0] == name) {
+        event.key = key;
         return event;
       }
     error = "unknown key \"" + words[0] + "\" (enter, esc, tab, shift-tab, space, up, down, left, right)";
     return std::nullopt;
   }
-  error = "unknown event (select, press, check, uncheck, type, close, key)";
+  error = "unknown event (select, press, check, uncheck, close, key)";
   return std::nullopt;
 }
 

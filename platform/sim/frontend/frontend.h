@@ -1,5 +1,5 @@
-// The user's side of the simulated dialogs: a scripted front end (events in,
-// snapshots out) and an interactive terminal one.
+// The user's side of the simulated dialogs: a scripted front end (event
+// lines in, snapshots out) and an interactive terminal one.
 #pragma once
 
 #include <functional>
@@ -9,17 +9,10 @@
 
 namespace sim {
 
-// Where the user's actions come from and where what they see goes. The
-// program's dialogs take events one a line:
-//   select N | select ID N     pick item N of the (first, or ID) combo box
-//   press ID                   click control ID
-//   check ID | uncheck ID      click a check box so that it ends (un)ticked
-//   type TEXT                  type into the focused combo box or edit field
-//   close                      the caption's close box
-//   key enter|esc|tab|shift-tab|space|up|down|left|right
-// `next` returns the next line, or nullopt when there are no more: then every
-// open message box and dialog is answered as Esc answers it. With `out`, a
-// text snapshot of the top dialog follows each event there.
+// Where the user's actions come from and where what they see goes: `next`
+// returns the next event line (see events.h), or nullopt when there are no
+// more; then every open message box and dialog is answered as Esc answers
+// it. With `out`, a text snapshot of the top dialog follows each event there.
 using UiEventSource = std::function<std::optional<std::string>()>;
 void UseScriptedUi(UiEventSource next, std::ostream* out);
 void UseScriptedUi(std::istream& events, std::ostream& out);

@@ -5,9 +5,9 @@
 //   dialog ... / controls / stack ... / box ...   (UiSnapshot)
 //   entry {...}            each transcript entry the event caused
 // Blank lines and lines starting with '#' are skipped.
-#include "platform/sim/frontend/frontend.h"
+#include "platform/sim/frontend/events.h"
+#include "platform/sim/frontend/front_ends.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/user32/dialogs.h"
 
 #include <ostream>
 
@@ -19,10 +19,10 @@ class ScriptFrontEnd : public FrontEnd {
   ScriptFrontEnd(UiEventSource next, std::ostream* out)
       : next_(std::move(next)), out_(out), seen_(Transcript().size()) {}
 
-  std::optional<std::string> NextEvent() override {
-    Flush();
-    if (ended_) return std::nullopt;
+  std::optional<UserAction> NextAction() override {
     for (;;) {
+      Flush();
+      if (ended_) return std::nullopt;
       std::optional<std::string> line = next_ ? next_() : std::nullopt;
       if (!line) {
         ended_ = true;
@@ -30,7 +30,12 @@ class ScriptFrontEnd : public FrontEnd {
       }
       const size_t first = line->find_first_not_of(" \t\r");
       if (first == std::string::npos || (*line)[first] == '#') continue;
-      return line->substr(first);
+      const std::string text = line->substr(first);
+      std::string error;
+      if (std::optional<UiEvent> event = ParseUiEvent(text, error)) return UserAction{text, *event};
+      // A line that is not an event is noted, and the next one read.
+      Begin(text);
+      Note("error: " + error);
     }
   }
 

@@ -3,15 +3,18 @@
 // the controls, the focus, message boxes on top, and the
 // transcript's summary lines in a log under them. Keys and clicks become the
 // same event lines as the scripted front end reads.
+#include "platform/sim/base/text.h"
+#include "platform/sim/frontend/events.h"
+#include "platform/sim/frontend/front_ends.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/transcript.h"
-#include "platform/sim/user32/dialogs.h"
+#include "platform/sim/user32/focus.h"
+#include "platform/sim/user32/windows.h"
 
 #include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstring>
-#include <cwchar>
 #include <deque>
 #include <map>
 
@@ -24,36 +27,15 @@ namespace {
 
 constexpr size_t kLogLines = 4;
 
+// Terminal text: characters as ncurses takes them, and the columns each
+// takes by the one width rule of the simulation.
 std::wstring Wide(const std::string& utf8) {
   std::wstring out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (size_t k = 1; k < len && i + k < utf8.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out += static_cast<wchar_t>(cp);
-    i += len;
-  }
+  for (size_t at = 0; at < utf8.size();) out += static_cast<wchar_t>(DecodeUtf8(utf8, at));
   return out;
 }
 
-std::string Utf8(wchar_t ch) {
-  const uint32_t c = static_cast<uint32_t>(ch);
-  std::string s;
-  if (c < 0x80) s += static_cast<char>(c);
-  else if (c < 0x800) s += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-  else if (c < 0x10000)
-    s += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-  else
-    s += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-          static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-  return s;
-}
-
-int Width(wchar_t c) {
-  const int w = wcwidth(c);
-  return w < 0 ? 1 : w;
-}
+int Width(wchar_t c) { return CharWidth(static_cast<char32_t>(c)); }
 
 int Width(const std::wstring& s) {
   int w = 0;
@@ -181,7 +163,7 @@ class TerminalFrontEnd : public FrontEnd {
     if (g_terminal == this) g_terminal = nullptr;
   }
 
-  std::optional<std::string> NextEvent() override {
+  std::optional<UserAction> NextAction() override {
     Start();
     int errors = 0;
     for (;;) {
@@ -194,14 +176,13 @@ class TerminalFrontEnd : public FrontEnd {
         continue;
       }
       errors = 0;
-      if (std::optional<std::string> event = Translate(kind, ch)) return event;
+      std::string error;
+      if (const std::optional<std::string> line = Translate(kind, ch))
+        if (const std::optional<UiEvent> event = ParseUiEvent(*line, error)) return UserAction{*line, *event};
     }
   }
 
-  void Begin(const std::string& event) override {
-    last_ = event;
-    note_.clear();
-  }
+  void Begin(const std::string&) override { note_.clear(); }
   void Note(const std::string& outcome) override { note_ = outcome; }
   void Finished() override { Stop(); }
 
@@ -279,9 +260,7 @@ class TerminalFrontEnd : public FrontEnd {
       case 23: return "close";  // Ctrl-W: the close box
       default: break;
     }
-    // Other characters are typed into a focused combo box or edit field.
-    if (ch >= 0x20 && f && (f->classOrdinal == kComboBoxClass || f->classOrdinal == kEditClass))
-      return "type " + Utf8(static_cast<wchar_t>(ch));
+    if (ch >= 0x20 && f && f->classOrdinal == kComboBoxClass) note_ = "refused: typing into a combo box is not simulated";
     return std::nullopt;
   }
 
@@ -352,7 +331,7 @@ class TerminalFrontEnd : public FrontEnd {
       origins[h] = {top + 1, left + 1};
       DrawDialog(h, *d, top, left, cols, rows);
     }
-    if (!OpenBoxes().empty()) DrawBox(OpenBoxes().back(), origins, area);
+    if (!OpenBoxes().empty()) DrawBox(OpenBoxes().back(), area);
     DrawStatus();
     refresh();
   }
@@ -436,7 +415,7 @@ class TerminalFrontEnd : public FrontEnd {
     attroff(A_DIM);
   }
 
-  void DrawBox(const OpenBox& box, const std::map<HWND, std::pair<int, int>>& origins, int area) {
+  void DrawBox(const OpenBox& box, int area) {
     const std::wstring caption = Wide(AnsiToUtf8(box.caption));
     const wchar_t* icon = (box.type & 0xF0) == MB_ICONERROR         ? L"(x) "
                           : (box.type & 0xF0) == MB_ICONWARNING     ? L"(!) "
@@ -449,7 +428,6 @@ class TerminalFrontEnd : public FrontEnd {
     width = std::min(width, COLS);
     const int height = static_cast<int>(lines.size()) + 5;
     int top = std::max(0, (area - height) / 2), left = std::max(0, (COLS - width) / 2);
-    (void)origins;
     for (int y = top; y < top + height; ++y) Fill(y, left, width);
     Frame(top, left, top + height - 1, left + width - 1);
     Put(top, left + 2, L" " + caption + L" ", width - 4);
@@ -484,7 +462,6 @@ class TerminalFrontEnd : public FrontEnd {
 
   bool active_ = false;
   std::deque<std::string> log_;
-  std::string last_;
   std::string note_;
   int scroll_ = 0;
   std::vector<Hit> hits_;

@@ -2,10 +2,16 @@
 // compiled to a .res file at build time and embedded; this reads its entries
 // and the classic dialog templates in them, so that the simulated dialogs are
 // made from the very bytes the Windows resource compiler produced.
-#include "platform/sim/user32/dialogs.h"
-#include "platform/sim/user32/user32.h"
+#include "platform/sim/user32/resources.h"
 
+#include <cstdint>
 #include <map>
+
+// The compiled resources of the program (res/setup.rc), embedded at build time.
+namespace sim::internal {
+extern const unsigned char kProgramResourceBytes[];
+extern const size_t kProgramResourceSize;
+}  // namespace sim::internal
 
 namespace sim {
 namespace {
@@ -172,6 +178,11 @@ const DialogTemplate* FindDialogTemplate(int id) {
   }();
   auto it = templates.find(id);
   return it == templates.end() ? nullptr : &it->second;
+}
+
+HINSTANCE ProgramInstance() {
+  // Where Windows loads an executable; the value only has to be the program's own.
+  return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
 }
 
 }  // namespace sim

@@ -1,10 +1,11 @@
-// The table of windows of the simulated user interface: dialogs and the
-// controls their templates create.
+// The window records of the simulated user interface.
+#include "platform/sim/user32/windows.h"
+
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
-#include "platform/sim/user32/dialogs.h"
 #include "platform/sim/user32/user32.h"
 
+#include <cstdio>
 #include <map>
 
 namespace sim {
@@ -13,10 +14,14 @@ namespace {
 std::map<HWND, internal::Window> g_windows;
 // A dialog that is gone keeps its end here: tests ask after DialogBoxParamA has returned.
 std::map<HWND, DialogEnd> g_gone;
+std::vector<HWND> g_stack;
+std::vector<internal::OpenBox> g_boxes;
 
 internal::ResetHook g_reset([] {
   g_windows.clear();
   g_gone.clear();
+  g_stack.clear();
+  g_boxes.clear();
 });
 
 std::string Utf16ToAnsi(const std::u16string& text) {
@@ -29,13 +34,37 @@ std::string Utf16ToAnsi(const std::u16string& text) {
   return Utf16LeToAnsi(bytes);
 }
 
+HWND AddWindow(internal::Window window) {
+  window.handle = static_cast<HWND>(NewHandleValue(HandleKind::Window));
+  g_windows[window.handle] = window;
+  return window.handle;
+}
+
+// The controls the program's dialogs are made of, with the styles they have.
+bool Modelled(const DialogItemTemplate& item) {
+  using namespace internal;
+  if (!item.className.empty() || item.textOrdinal || !item.creationData.empty() || item.exStyle ||
+      (item.style & WS_DISABLED))
+    return false;
+  const DWORD style = item.style;
+  switch (item.classOrdinal) {
+    case kButtonClass: {
+      const DWORD type = style & BS_TYPEMASK;
+      return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_AUTOCHECKBOX || type == BS_GROUPBOX;
+    }
+    case kEditClass: return (style & ES_MULTILINE) && (style & ES_READONLY) && !(style & (ES_LOWERCASE | ES_WANTRETURN));
+    case kStaticClass: return (style & 0x1F) == SS_LEFT;
+    case kComboBoxClass: return (style & 3) == CBS_DROPDOWN && !(style & CBS_SORT);
+    default: return false;
+  }
+}
+
 }  // namespace
 
 namespace internal {
 
 Window* WindowRecord(HWND handle) {
-  if (!handle) return nullptr;
-  auto it = g_windows.find(handle);
+  auto it = handle ? g_windows.find(handle) : g_windows.end();
   return it == g_windows.end() ? nullptr : &it->second;
 }
 
@@ -49,19 +78,6 @@ Window* ControlRecord(HWND handle) {
   return w && w->IsControl() ? w : nullptr;
 }
 
-HWND AddWindow(Window window) {
-  window.handle = static_cast<HWND>(NewHandleValue(HandleKind::Window));
-  g_windows[window.handle] = window;
-  return window.handle;
-}
-
-void RemoveWindow(HWND handle) {
-  auto it = g_windows.find(handle);
-  if (it == g_windows.end()) return;
-  if (!it->second.IsControl()) g_gone[handle] = DialogEnd{it->second.ended, it->second.result};
-  g_windows.erase(it);
-}
-
 HWND DialogOf(HWND window) {
   const Window* w = WindowRecord(window);
   if (!w) return nullptr;
@@ -71,11 +87,9 @@ HWND DialogOf(HWND window) {
 HWND FindControl(HWND dialog, int id) {
   const Window* d = DialogRecord(dialog);
   if (!d) return nullptr;
-  for (HWND child : d->children) {
+  for (HWND child : d->children)
     // The id is compared as the window stores it: a template's 65535 is not -1.
-    const Window* c = WindowRecord(child);
-    if (c && c->id == id) return child;
-  }
+    if (WindowRecord(child)->id == id) return child;
   return nullptr;
 }
 
@@ -86,15 +100,31 @@ std::string Describe(HWND window) {
   return "dialog " + std::to_string(w->templateId);
 }
 
-HWND CreateDialogWindow(const DialogTemplate& dialog, int templateId, HWND owner, DLGPROC proc, bool modal) {
+std::string OutsideModel(const DialogTemplate& dialog) {
+  if (dialog.menuId || !dialog.menuName.empty() || dialog.classId || !dialog.className.empty() || dialog.exStyle)
+    return "a dialog template with a menu, a window class or extended styles";
+  for (const DialogItemTemplate& item : dialog.items) {
+    if (Modelled(item)) continue;
+    char what[96];
+    std::snprintf(what, sizeof what, "control %u of class 0x%X with style 0x%08lX", item.id, item.classOrdinal,
+                  static_cast<unsigned long>(item.style));
+    return what;
+  }
+  return "";
+}
+
+std::string ShownText(const Window& control, std::string_view text) {
+  if (control.classOrdinal == kEditClass && (control.style & ES_UPPERCASE)) return UpperAnsi(text);
+  return std::string(text);
+}
+
+HWND CreateDialogWindow(const DialogTemplate& dialog, int templateId, HWND owner, DLGPROC proc) {
   Window d;
   d.templateId = templateId;
   d.owner = owner;
   d.proc = proc;
-  d.modal = modal;
   // A dialog is created hidden whatever its template says; it is shown once it is initialised.
   d.style = dialog.style & ~static_cast<DWORD>(WS_VISIBLE);
-  d.exStyle = dialog.exStyle;
   d.text = Utf16ToAnsi(dialog.caption);
   d.x = dialog.x;
   d.y = dialog.y;
@@ -110,18 +140,15 @@ HWND CreateDialogWindow(const DialogTemplate& dialog, int templateId, HWND owner
     c.templateId = templateId;
     c.id = item.id;
     c.classOrdinal = item.classOrdinal;
-    c.className = Utf16ToAnsi(item.className);
     c.style = item.style | WS_CHILD;
-    c.exStyle = item.exStyle;
-    c.text = item.textOrdinal ? "#" + std::to_string(*item.textOrdinal) : Utf16ToAnsi(item.text);
     // An edit control applies its case style to the text it is created with.
-    if (c.classOrdinal == kEditClass && (c.style & ES_UPPERCASE)) c.text = UpperAnsi(c.text);
+    c.text = ShownText(c, Utf16ToAnsi(item.text));
     c.x = item.x;
     c.y = item.y;
     c.cx = item.cx;
     c.cy = item.cy;
     const HWND child = AddWindow(c);
-    if (c.classOrdinal == kButtonClass && c.ButtonType() == BS_DEFPUSHBUTTON) {
+    if (c.IsButton() && c.ButtonType() == BS_DEFPUSHBUTTON) {
       // A later default push button takes over; the earlier one becomes a plain push button.
       if (Window* previous = WindowRecord(defaultButton))
         previous->style = (previous->style & ~static_cast<DWORD>(BS_TYPEMASK)) | BS_PUSHBUTTON;
@@ -134,16 +161,25 @@ HWND CreateDialogWindow(const DialogTemplate& dialog, int templateId, HWND owner
   return handle;
 }
 
-void DestroyDialogWindow(HWND dialog) {
-  if (!DialogRecord(dialog)) return;
-  if (DialogOf(KeyboardFocus()) == dialog) SetKeyboardFocus(nullptr);
-  SendToDialog(dialog, WM_DESTROY, 0, 0);
-  Window* d = DialogRecord(dialog);
-  if (!d) return;  // the procedure destroyed it itself
-  const std::vector<HWND> children = d->children;
-  for (HWND child : children) RemoveWindow(child);
-  RemoveWindow(dialog);
+void RemoveDialogWindow(HWND dialog) {
+  const Window* d = DialogRecord(dialog);
+  if (!d) return;
+  for (HWND child : d->children) g_windows.erase(child);
+  g_gone[dialog] = DialogEnd{d->ended, d->result};
+  g_windows.erase(dialog);
 }
+
+std::vector<HWND>& DialogStack() { return g_stack; }
+
+HWND TopDialog(bool shownOnly) {
+  for (auto it = g_stack.rbegin(); it != g_stack.rend(); ++it) {
+    const Window* d = DialogRecord(*it);
+    if (d && !d->ended && (d->Visible() || !shownOnly)) return *it;
+  }
+  return nullptr;
+}
+
+std::vector<OpenBox>& OpenBoxes() { return g_boxes; }
 
 }  // namespace internal
 
@@ -152,9 +188,9 @@ bool IsWindowHandle(HWND window) { return internal::WindowRecord(window) != null
 std::string WindowName(HWND window) { return internal::Describe(window); }
 
 HWND NewTestDialog(int templateId, HWND owner) {
-  static const DialogTemplate kNoTemplate{};
   const DialogTemplate* found = FindDialogTemplate(templateId);
-  const HWND dialog = internal::CreateDialogWindow(found ? *found : kNoTemplate, templateId, owner, nullptr, false);
+  if (!found) return nullptr;
+  const HWND dialog = internal::CreateDialogWindow(*found, templateId, owner, nullptr);
   // On screen, as a modeless dialog would be once created.
   internal::WindowRecord(dialog)->style |= WS_VISIBLE;
   return dialog;
@@ -166,17 +202,4 @@ DialogEnd DialogEndOf(HWND dialog) {
   return it == g_gone.end() ? DialogEnd{} : it->second;
 }
 
-HINSTANCE ProgramInstance() {
-  // Where Windows loads an executable; the value only has to be the program's own.
-  return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
-}
-
 }  // namespace sim
-
-BOOL WINAPI UpdateWindow(HWND window) {
-  if (!sim::IsWindowHandle(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  return TRUE;
-}
