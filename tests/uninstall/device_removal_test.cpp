@@ -3,7 +3,7 @@
 // the walk.
 #include "inf/inf.h"
 #include "install/install.h"
-#include "tests/support/uninstall_helpers.h"
+#include "tests/support/install_package.h"
 #include "uninstall/uninstall.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/pnp/pnp.h"
