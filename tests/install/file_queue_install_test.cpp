@@ -87,6 +87,8 @@ void PrintTo(const FirstSectionCase& c, std::ostream* os) { *os << c.what; }
 
 const FirstSectionCase kFirstSectionCases[] = {
     {"nothing", std::nullopt, nullptr, true, {"a.sys", "b.sys", "c.sys"}, 3, true},
+    // An INF that cannot be opened: no queue, no copy, no legacy step.
+    {"inf", sim::FaultRule{"SetupOpenInfFileA", 1, ERROR_FILE_NOT_FOUND}, nullptr, false, {}, 0, false},
     {"queue", sim::FaultRule{"SetupOpenFileQueue", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1, false},
     {"context", sim::FaultRule{"SetupInitDefaultQueueCallbackEx", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1,
      false},
@@ -173,7 +175,7 @@ TEST_P(BothVariants, SectionDecoratedForThePlatformIsTheOneInstalled) {
 
 TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
   WritePackageFile("infs/pkg.inf", test::ModelsInf(test::ThreeModels()));
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("infs\\pkg.inf").c_str());
+  SetInfPath("infs\\pkg.inf");
   // Only beside the INF: not found.
   WritePackageFile("infs/a.sys", test::PackageFileBytes("a.sys"));
   EXPECT_FALSE(Install());
@@ -182,16 +184,6 @@ TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
   WritePackageFile("infs/a.sys", "the copy beside the INF");
   EXPECT_TRUE(Install());
   for (const char* file : {"a.sys", "b.sys", "c.sys"}) EXPECT_TRUE(Installed(file)) << file;
-}
-
-TEST_P(BothVariants, InfThatCannotBeOpenedDoesNothing) {
-  UsePackage(test::ThreeModels());
-  ScanInfModels(AppState.InfPath);
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("gone.inf").c_str());
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), 0);
-  EXPECT_TRUE(sim::TranscriptOf("file_copy").empty());
-  EXPECT_TRUE(sim::TranscriptOf("file_delete").empty());
 }
 
 TEST_P(BothVariants, NewerFileOnTheSystemIsKept) {
