@@ -1,22 +1,18 @@
 // The model scan: which hardware ids and install sections reach the two lists.
+// (The model scan fuzzer, seeded with every file of the INF corpus, checks
+// that the lists stay well formed and in step, and that a second scan of a
+// file stores the same bytes.)
 #include "app/app_state.h"
 #include "inf/inf.h"
 #include "tests/support/sim_fixture.h"
-#include "platform/sim/machine/machine.h"
-#include "platform/sim/machine/paths.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The bytes a list of exactly these entries has: each entry with its NUL, the
 // final empty string, and zero to the end of the buffer.
@@ -41,23 +37,6 @@ std::string Describe(const char* list) {
   if (differs.first == image.end()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "list holds " << Describe(list) << ", first wrong byte at offset "
                                        << (differs.first - image.begin());
-}
-
-// The first `count` strings of a list by offset (empty ones included), or
-// with no count those before its first empty string; null when the list
-// breaks off at the end of the buffer or a byte after those strings is not zero.
-std::optional<std::vector<std::string>> Entries(const char* list, size_t count = SIZE_MAX) {
-  std::vector<std::string> entries;
-  size_t at = 0;
-  while (entries.size() < count && at < kListCapacity && (count != SIZE_MAX || list[at] != '\0')) {
-    const size_t length = strnlen(list + at, kListCapacity - at);
-    if (at + length == kListCapacity) return std::nullopt;
-    entries.emplace_back(list + at, length);
-    at += length + 1;
-  }
-  if (at >= kListCapacity || !std::all_of(list + at, list + kListCapacity, [](char c) { return c == '\0'; }))
-    return std::nullopt;
-  return entries;
 }
 
 class ModelScanTest : public test::SimTest {
@@ -91,7 +70,7 @@ class ModelScanCases : public ModelScanTest, public ::testing::WithParamInterfac
 TEST_P(ModelScanCases, ListsHoldExactlyTheEntriesOfTheFile) {
   const ScanCase& c = GetParam();
   Scan("previous.inf", kPreviousInf);
-  ASSERT_EQ(Entries(AppState.HardwareIdList)->size(), 3u);
+  ASSERT_NE(AppState.HardwareIdList[0], '\0');
 
   Scan("driver.inf", c.inf);
   EXPECT_TRUE(ListHolds(AppState.InstallSectionList, c.installSections));
@@ -167,17 +146,6 @@ TEST_F(ModelScanTest, MissingFileEmptiesTheLists) {
   EXPECT_TRUE(ListHolds(AppState.HardwareIdList, {}));
 }
 
-TEST_F(ModelScanTest, SameFileTwiceGivesTheSameBytes) {
-  Scan("driver.inf", kPreviousInf);
-  const std::string ids(AppState.HardwareIdList, kListCapacity);
-  const std::string sections(AppState.InstallSectionList, kListCapacity);
-  // A reader may rewrite entries in place (capitals) between two scans.
-  for (char& c : AppState.HardwareIdList) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  ScanInfModels(PackagePath("driver.inf").c_str());
-  EXPECT_EQ(std::string(AppState.HardwareIdList, kListCapacity), ids);
-  EXPECT_EQ(std::string(AppState.InstallSectionList, kListCapacity), sections);
-}
-
 // A model section of `lines` lines of 49 characters, 50 bytes as the reader
 // delivers them, numbered so that a shortened id shows:
 // "%D%=InstallNNNN,USB\VID_F00D&PID_NNNN&MI_00&REV_1".
@@ -209,50 +177,6 @@ TEST_F(ModelScanTest, SectionCutByTheBufferLosesItsLastEntryNotPartOfAnId) {
     EXPECT_TRUE(ListHolds(AppState.InstallSectionList, sections));
     EXPECT_TRUE(ListHolds(AppState.HardwareIdList, ids));
   }
-}
-
-// Every file of the INF corpus, scanned and summarised: whatever its shape,
-// the lists stay well formed and aligned, and the summary stays terminated.
-TEST_F(ModelScanTest, CorpusFilesKeepTheListsWellFormed) {
-  const fs::path corpus = INF_CORPUS_DIR;
-  if (!fs::is_directory(corpus)) GTEST_SKIP() << "INF corpus not found at " << corpus;
-  size_t files = 0, filesWithEntries = 0, summaries = 0;
-  for (const auto& item : fs::recursive_directory_iterator(corpus)) {
-    if (!item.is_regular_file()) continue;
-    ++files;
-    const std::string path = sim::WindowsPathOf(item.path());
-    SCOPED_TRACE(item.path().string());
-    ASSERT_LT(path.size(), kPathCapacity);
-
-    ScanInfModels(path.c_str());
-    const auto ids = Entries(AppState.HardwareIdList);
-    ASSERT_TRUE(ids) << "HardwareIdList " << Describe(AppState.HardwareIdList);
-    // Install-section names are walked by offset, entry for entry with the
-    // ids, since an empty name is a stored entry of its own.
-    const auto sections = Entries(AppState.InstallSectionList, ids->size());
-    ASSERT_TRUE(sections) << "InstallSectionList " << Describe(AppState.InstallSectionList) << " for " << ids->size()
-                          << " ids";
-    for (const std::string& section : *sections) EXPECT_LT(section.size(), kWorkingLineCapacity);
-    for (const std::string& id : *ids) {
-      EXPECT_LT(id.size(), kWorkingLineCapacity);
-      EXPECT_TRUE(id.find_first_not_of(" \t") == 0 && id.find_last_not_of(" \t") == id.size() - 1) << id;
-    }
-    if (!ids->empty()) ++filesWithEntries;
-
-    char summary[kDriverSummaryCapacity];
-    std::memset(summary, 'x', sizeof summary);
-    const bool built = BuildDriverSummary(path.c_str(), summary);
-    const size_t length = strnlen(summary, sizeof summary);
-    ASSERT_LT(length, sizeof summary);
-    EXPECT_EQ(built, length > 0);
-    if (built) ++summaries;
-  }
-  // Most of the corpus names decorated or several model sections, which give
-  // empty lists; enough files read through to make the checks above count.
-  EXPECT_GT(files, 100u);
-  EXPECT_GE(filesWithEntries, 10u);
-  EXPECT_GE(summaries, 10u);
-  std::printf("corpus: %zu files, %zu with model entries, %zu with a summary\n", files, filesWithEntries, summaries);
 }
 
 }  // namespace
