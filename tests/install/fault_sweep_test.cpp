@@ -83,7 +83,8 @@ const std::map<std::string, std::string> kReleases = {
 };
 
 // Messages a silent install shows, always without an owner.
-const std::set<std::string> kSilentMessages = {"newdev.DLL not found.", "UpdateDriverForPlugAndPlayDevices() not found.",
+const std::set<std::string> kSilentMessages = {"newdev.DLL not found.",
+                                               "UpdateDriverForPlugAndPlayDevices() not found.",
                                                "Windows version or directory error"};
 
 // Where the example package's driver lands, as the program names it when it deletes it.
@@ -183,7 +184,8 @@ class FaultSweep : public test::InstallTest, public ::testing::WithParamInterfac
       EXPECT_TRUE(run.boxes.empty());
     } else {
       ASSERT_EQ(run.boxes.size(), 1u);
-      EXPECT_EQ(run.boxes[0].bytes, run.result == ResultDone ? "Driver uninstall success!" : "Driver uninstall failure!");
+      EXPECT_EQ(run.boxes[0].bytes,
+                run.result == ResultDone ? "Driver uninstall success!" : "Driver uninstall failure!");
       EXPECT_EQ(run.boxes[0].owner, "dialog 129");
     }
   }

@@ -177,13 +177,15 @@ struct IdsCase {
 void PrintTo(const IdsCase& c, std::ostream* os) { *os << c.name; }
 
 const IdsCase kIdsCases[] = {
-    {"PresentDeviceUpdatedLaterIdsNeitherMarkedNorTried", kNt, 3, {{'A', true, 0}, {'B', true, 0x40}, {'C', false, 0x40}},
-     std::nullopt, ResultDone, {0, 0x40, 0x40}, "A", "A", "A", 1, 1, 1, 1, 0},
+    {"PresentDeviceUpdatedLaterIdsNeitherMarkedNorTried", kNt, 3,
+     {{'A', true, 0}, {'B', true, 0x40}, {'C', false, 0x40}}, std::nullopt, ResultDone, {0, 0x40, 0x40}, "A", "A", "A",
+     1, 1, 1, 1, 0},
     // Every id marked, then the package staged and every section's files copied for the device to come.
     {"NoIdPresentEveryIdMarkedThenThePackageStaged", kNt, 3,
      {{'A', false, 0x40}, {'B', false, 0x40}, {'C', false, 0x40}}, std::nullopt, ResultPreinstalled,
      {0x20, 0x20, 0x20}, "", "", "ABC", 3, 3, 3, 1, ERROR_NO_SUCH_DEVINST},
-    {"EmptyIdListGoesStraightToPreinstall", kNt, 0, {}, std::nullopt, ResultPreinstalled, {}, "", "", "", 0, 0, 0, 1, 0},
+    {"EmptyIdListGoesStraightToPreinstall", kNt, 0, {}, std::nullopt, ResultPreinstalled, {}, "", "", "", 0, 0, 0, 1,
+     0},
     // B was marked and stays marked; C was neither marked nor tried; nothing is staged.
     {"OtherUpdateErrorOnTheSecondIdStopsThere", kNt, 3, {{'B', true, 0x40}, {'C', false, 0x40}},
      sim::FaultRule{"UpdateDriverForPlugAndPlayDevicesA", 2, ERROR_ACCESS_DENIED}, ResultFailed, {0x20, 0x40}, "", "B",
@@ -214,7 +216,8 @@ TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
   SetLegacyPaths();
   if (c.fault) sim::AddFault(*c.fault);
   std::map<char, std::string> instance;
-  for (const Device& d : c.devices) instance[d.model] = test::AddTestDevice({test::ModelId(d.model)}, d.present, d.flags);
+  for (const Device& d : c.devices)
+    instance[d.model] = test::AddTestDevice({test::ModelId(d.model)}, d.present, d.flags);
   EXPECT_EQ(PerformAction(ActionInstall), c.result);
   for (size_t i = 0; i < c.devices.size(); ++i) {
     const std::string& id = instance[c.devices[i].model];
@@ -224,8 +227,8 @@ TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
   std::vector<std::string> reenumerated;
   for (char m : c.reenumerated) reenumerated.push_back(instance[m]);
   EXPECT_EQ(Reenumerated(), reenumerated);
-  for (char m : std::string("ABC"))
-    EXPECT_EQ(Installed(std::string(1, static_cast<char>(m + 32)) + ".sys"), c.copied.find(m) != std::string::npos) << m;
+  for (const char* file : {"a.sys", "b.sys", "c.sys"})
+    EXPECT_EQ(Installed(file), c.copied.find(static_cast<char>(file[0] - 32)) != std::string::npos) << file;
   EXPECT_EQ(test::CallCount("LoadLibraryA"), c.loads);
   EXPECT_EQ(test::CallCount("UpdateDriverForPlugAndPlayDevicesA"), c.updates);
   EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.lists);

@@ -77,7 +77,8 @@ const MarkCase kMarkCases[] = {
     {"NT id read fails", Variant::Nt, 0x40, true, sim::FaultRule{kGetIds, 1, kNoMem}, 0, 0x40, 0x40, "", kNoMem},
     {"9x id read fails", Variant::Legacy, 0x40, true, sim::FaultRule{kGetIds, 1, kNoMem}, 0, 0x40, 0x40, "", kNoMem},
     // The allocation for the ids fails: the search ends, nothing left allocated.
-    {"NT allocation fails", Variant::Nt, 0x40, true, sim::FaultRule{"LocalAlloc", 1, kNoMem}, 0, 0x40, 0x40, "", kNoMem},
+    {"NT allocation fails", Variant::Nt, 0x40, true, sim::FaultRule{"LocalAlloc", 1, kNoMem}, 0, 0x40, 0x40, "",
+     kNoMem},
     // A platform that keeps asking for a larger buffer without a larger size
     // would keep the size query going forever: the search ends instead.
     {"NT size query never satisfied", Variant::Nt, 0x40, true, sim::FaultRule{kGetIds, 0, ERROR_INSUFFICIENT_BUFFER}, 0,
