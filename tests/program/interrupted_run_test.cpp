@@ -65,15 +65,10 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
   // The program in the package directory on the machine `dir`, killed at the
   // `killAt`-th kill point when that is not 0.
   test::ProcessRun Run(const fs::path& dir, long killAt) {
-    test::ProcessLaunch launch;
-    launch.program = SETUP_PATH;
-    launch.argv = {"setup", GetParam().uninstall ? "/U" : "/S"};
-    launch.directory = packageDir_;
-    launch.environment = {{"SETUP_MACHINE", dir.string()},
-                          {"SETUP_UI", "script"},
-                          {"SETUP_SIM_ECHO", "0"},
-                          {"SETUP_SIM_KILL_AT", killAt ? std::to_string(killAt) : std::string()}};
-    return test::RunProcess(launch);
+    return test::RunProcess({SETUP_PATH, {"setup", GetParam().uninstall ? "/U" : "/S"}, packageDir_,
+                             {{"SETUP_MACHINE", dir.string()}, {"SETUP_UI", "script"}, {"SETUP_SIM_ECHO", "0"},
+                              {"SETUP_SIM_KILL_AT", killAt ? std::to_string(killAt) : std::string()}},
+                             ""});
   }
 
   void Fresh(const fs::path& dir) {

@@ -1,4 +1,5 @@
 #include "tests/support/install_package.h"
+#include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -59,14 +60,8 @@ std::string VersionedImage(uint16_t major) {
 
 void InstallTest::UseExamplePackage() {
   for (const char* file : {"exampledrv.inf", "exampledrv.sys", "exampledrv.dll"})
-    WritePackageFile(file, ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / file));
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("exampledrv.inf").c_str());
-}
-
-void InstallTest::UsePackage(const std::vector<Model>& models, const std::string& extra) {
-  WritePackageFile("pkg.inf", ModelsInf(models, extra));
-  for (const Model& m : models) WritePackageFile(m.file, PackageFileBytes(m.file));
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath("pkg.inf").c_str());
+    WritePackageFile(file, PackageFileBytes(file));
+  SetInfPath("exampledrv.inf");
 }
 
 void InstallTest::SetLegacyPaths(const std::string& infName) {
@@ -90,6 +85,34 @@ std::optional<DWORD> InstallTest::FlagsOf(const std::string& instanceId) {
 std::vector<std::string> InstallTest::Reenumerated() {
   std::vector<std::string> ids;
   for (const auto& e : sim::TranscriptOf("device_reenumerate")) ids.push_back(e["instance_id"].get<std::string>());
+  return ids;
+}
+
+std::string UninstallInf(const std::vector<std::string>& models, const std::string& body, bool signature) {
+  std::string inf = "[Version]\n";
+  if (signature) inf += "Signature=\"$Windows NT$\"\n";
+  inf += "Class=USB\nProvider=%Prov%\nDriverVer=05/06/2024,1.0.0.1\n[Manufacturer]\n%Mfg%=Models\n[Models]\n";
+  for (const std::string& m : models) inf += m + "\n";
+  return inf + body + "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nD=\"Example Sensor\"\n";
+}
+
+std::string StagePackage(const std::string& infPath) {
+  char staged[MAX_PATH] = "";
+  EXPECT_TRUE(SetupCopyOEMInfA(infPath.c_str(), nullptr, SPOST_PATH, 0, staged, sizeof staged, nullptr, nullptr))
+      << infPath << " not staged, error " << GetLastError();
+  return staged;
+}
+
+std::vector<std::string> DeletedPaths() {
+  std::vector<std::string> paths;
+  for (const auto& e : sim::TranscriptOf("file_delete"))
+    paths.push_back(sim::BytesFromHex(e["path_bytes"].get<std::string>()));
+  return paths;
+}
+
+std::vector<std::string> RemovedDevices() {
+  std::vector<std::string> ids;
+  for (const auto& e : sim::TranscriptOf("device_remove")) ids.push_back(e["instance_id"].get<std::string>());
   return ids;
 }
 

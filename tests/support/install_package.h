@@ -1,6 +1,7 @@
-// Driver packages for the install tests: the example package shipped with
-// the program, and small packages of several models written inline, each
-// model's install section copying one file of its own.
+// Driver packages for the tests of the actions: the example package shipped
+// with the program, small packages of several models written inline (each
+// model's install section copying one file of its own), packages of the
+// uninstall tests' own, and what the program then deleted and removed.
 #pragma once
 
 #include "tests/support/device_helpers.h"
@@ -30,13 +31,19 @@ std::string ModelsInf(const std::vector<Model>& models, const std::string& extra
 std::vector<Model> ThreeModels();
 std::string ModelId(char which);  // 'A' -> "USB\VID_FEED&PID_0A01"
 
+// The file's bytes as the package holds them.
+std::string PackageFileBytes(const std::string& file);
+
 // The helpers are public so that tables of cases can call them.
 class InstallTest : public SimTest {
  public:
   // The example package in the package directory; InfPath names its INF.
   void UseExamplePackage();
   // pkg.inf with the given text and each model's file; InfPath names it.
-  void UsePackage(const std::vector<Model>& models, const std::string& extra = "");
+  void UsePackage(const std::vector<Model>& models, const std::string& extra = "") {
+    UseInf("pkg.inf", ModelsInf(models, extra));
+    for (const Model& m : models) WritePackageFile(m.file, PackageFileBytes(m.file));
+  }
   void RemovePackageFile(const std::string& name) { fs::remove(packageDir_ / name); }
   // The paths the start-up builds on the 9x family for pkg.inf.
   void SetLegacyPaths(const std::string& infName = "pkg.inf");
@@ -53,11 +60,41 @@ class InstallTest : public SimTest {
 // state was last reset.
 int CallCount(const char* name);
 
-// The file's bytes as the package holds them.
-std::string PackageFileBytes(const std::string& file);
-
 // The bytes of an image file with a version resource's fixed part, as the
 // file queue's version comparison reads it.
 std::string VersionedImage(uint16_t major);
+
+// The hardware id the uninstall tests' packages serve (an invented vendor),
+// and its model line, installed by the section Drv.Install.
+inline const std::string kPackageId = "USB\\VID_C0DE&PID_0101";
+inline const std::string kPackageModel = "%D%=Drv.Install," + kPackageId;
+
+// A package INF with the model lines `models` (each "%D%=Section,id") and
+// then `body`: its install, copy and destination sections. Without
+// `signature` the INF is not one the setup library opens as a Windows 4 INF.
+std::string UninstallInf(const std::vector<std::string>& models, const std::string& body, bool signature = true);
+
+// The package most uninstall tests use: one driver file for the drivers
+// directory and one library for the system directory.
+inline const std::string kTwoFilesBody =
+    "[Drv.Install]\nCopyFiles=Drv.Files,Lib.Files\n[Drv.Files]\ntdrv.sys\n[Lib.Files]\ntdrv.dll\n"
+    "[DestinationDirs]\nDrv.Files=10,System32\\Drivers\nLib.Files=11\n";
+
+// Stages the INF at `infPath` as an install would, and returns the staged copy's path.
+std::string StagePackage(const std::string& infPath);
+// The staged copy's PNF: the same name with its last three letters replaced.
+inline std::string PnfOf(const std::string& inf) { return inf.substr(0, inf.size() - 3) + "PNF"; }
+// The paths whose DeleteFileA deleted a file, exactly as the caller passed them, in order.
+std::vector<std::string> DeletedPaths();
+// The instance ids of the removed devices, in order.
+std::vector<std::string> RemovedDevices();
+
+// A test on the uninstall path, with the package INF tdrv.inf of its own.
+class UninstallTest : public InstallTest {
+ protected:
+  void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
+    UseInf("tdrv.inf", UninstallInf(models, body, signature));
+  }
+};
 
 }  // namespace test

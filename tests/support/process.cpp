@@ -1,5 +1,4 @@
 #include "tests/support/process.h"
-#include "platform/sim/base/text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -96,15 +95,6 @@ std::vector<nlohmann::json> TranscriptFile(const fs::path& machineDir) {
   return entries;
 }
 
-std::vector<Box> MessageBoxesIn(const fs::path& machineDir) {
-  std::vector<Box> boxes;
-  for (const nlohmann::json& e : TranscriptFile(machineDir)) {
-    if (e.value("event", "") != "message_box") continue;
-    boxes.push_back(Box{e["owner"].is_null() ? "" : e["owner"].get<std::string>(),
-                        sim::BytesFromHex(e["text_bytes"].get<std::string>()),
-                        sim::BytesFromHex(e["caption_bytes"].get<std::string>()), e["type"].get<unsigned>()});
-  }
-  return boxes;
-}
+std::vector<Box> MessageBoxesIn(const fs::path& machineDir) { return BoxesIn(TranscriptFile(machineDir)); }
 
 }  // namespace test

@@ -5,6 +5,7 @@
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iconv.h>
 #include <sstream>
@@ -64,9 +65,16 @@ bool SimTest::MachineFileExists(const std::string& windowsPath) {
 
 std::string SimTest::PackagePath(const std::string& name) { return sim::WindowsPathOf(packageDir_) + "\\" + name; }
 
-std::vector<Box> MessageBoxes() {
+void SimTest::SetInfPath(const std::string& name) {
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath(name).c_str());
+}
+
+std::vector<Box> MessageBoxes() { return BoxesIn(sim::Transcript()); }
+
+std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries) {
   std::vector<Box> boxes;
-  for (const auto& e : sim::TranscriptOf("message_box")) {
+  for (const nlohmann::json& e : entries) {
+    if (e.value("event", "") != "message_box") continue;
     boxes.push_back(Box{e["owner"].is_null() ? "" : e["owner"].get<std::string>(),
                         sim::BytesFromHex(e["text_bytes"].get<std::string>()),
                         sim::BytesFromHex(e["caption_bytes"].get<std::string>()), e["type"].get<unsigned>()});

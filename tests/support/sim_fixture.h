@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -29,6 +32,13 @@ class SimTest : public ::testing::Test {
   bool MachineFileExists(const std::string& windowsPath);
   // The Windows path of a package file, as the program would build it.
   std::string PackagePath(const std::string& name);
+  // Names the package file `name` in InfPath, as the start-up would.
+  void SetInfPath(const std::string& name);
+  // Writes the package's INF file `name` and names it in InfPath.
+  void UseInf(const std::string& name, const std::string& text) {
+    WritePackageFile(name, text);
+    SetInfPath(name);
+  }
 
   virtual sim::NewMachineOptions MachineOptions() { return {}; }
   // Tests that leave handles open on purpose say so here.
@@ -48,6 +58,8 @@ struct Box {
   unsigned type;
 };
 std::vector<Box> MessageBoxes();
+// The message boxes among transcript entries.
+std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries);
 
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);

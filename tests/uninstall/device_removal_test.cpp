@@ -3,7 +3,7 @@
 // the walk.
 #include "inf/inf.h"
 #include "install/install.h"
-#include "tests/support/uninstall_helpers.h"
+#include "tests/support/install_package.h"
 #include "uninstall/uninstall.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/pnp/pnp.h"
@@ -22,59 +22,10 @@ class DeviceRemoval : public test::UninstallTest {
     staged_ = test::StagePackage(AppState.InfPath);
     ScanInfModels(AppState.InfPath);
   }
-  bool Exists(const std::string& instanceId) { return sim::FindDevice(instanceId) != nullptr; }
   std::string staged_;
 };
 
-// ---- which device matches -------------------------------------------------
-
-struct MatchCase {
-  const char* name;
-  std::vector<std::string> entries;    // the hardware ids of the package's model lines
-  std::vector<std::string> deviceIds;  // the device's hardware ids, in its order
-  bool removed;
-  bool present = true;
-};
-void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
-
-class Matching : public DeviceRemoval, public ::testing::WithParamInterface<MatchCase> {};
-
-TEST_P(Matching, RemovesTheDeviceOnlyWhenOneOfItsIdsBeginsWithAnEntry) {
-  const MatchCase& c = GetParam();
-  const std::string id = test::AddTestDevice(c.deviceIds, c.present);
-  UsePackageFor(c.entries);
-  EXPECT_EQ(RemoveMatchingDevices(), c.removed ? ResultDone : ResultFailed);
-  EXPECT_EQ(test::RemovedDevices(), c.removed ? std::vector<std::string>{id} : std::vector<std::string>{});
-  EXPECT_EQ(Exists(id), !c.removed);
-  if (!c.removed) {
-    EXPECT_TRUE(test::DeletedPaths().empty());
-  }
-  // An empty id list asks for no devices at all.
-  EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.entries.empty() ? 0 : 1);
-}
-
 const std::string kRev = kPackageId + "&REV_0200";
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Matching,
-    ::testing::Values(
-        MatchCase{"EntryEqualToTheId", {kPackageId}, {kPackageId}, true},
-        MatchCase{"EntryThatBeginsTheId", {kPackageId}, {kRev}, true},
-        MatchCase{"LowerCaseEntry", {"usb\\vid_c0de&pid_0101"}, {kRev}, true},
-        MatchCase{"LowerCaseDeviceId", {kPackageId}, {"usb\\vid_c0de&pid_0101&rev_0200"}, true},
-        MatchCase{"EntryLongerThanEveryId", {kRev + "&MI_00"}, {kRev, kPackageId}, false},
-        MatchCase{"EntryInsideTheIdIsNoPrefix", {"VID_C0DE&PID_0101"}, {kRev}, false},
-        MatchCase{"SecondIdOfTheDevice", {kPackageId}, {"USB\\VID_C0DE&PID_0999", kRev}, true},
-        MatchCase{"SecondEntryOfThePackage", {"USB\\VID_C0DE&PID_0999", kPackageId}, {kRev}, true},
-        // The model scan keeps "ID1,ID2" as one entry: only an id that begins
-        // with the whole text, comma included, matches it.
-        MatchCase{"CommaEntryAgainstItsFirstId", {kPackageId + ",USB\\VID_C0DE&PID_0102"}, {kPackageId}, false},
-        MatchCase{"CommaEntryAgainstItsSecondId", {kPackageId + ",USB\\VID_C0DE&PID_0102"}, {"USB\\VID_C0DE&PID_0102"},
-                  false},
-        MatchCase{"CommaEntryAgainstAnIdHoldingIt", {kPackageId + ",USB\\VID_C0DE&PID_0102"},
-                  {kPackageId + ",USB\\VID_C0DE&PID_0102&REV_0001"}, true},
-        MatchCase{"AbsentDeviceIsNotListed", {kPackageId}, {kPackageId}, false, false},
-        MatchCase{"NoEntries", {}, {kPackageId}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Hardware ids that take exactly `bytes` bytes as a multi-string (each id with its NUL, then the list's
 // final NUL), the last one being `last`: ids of up to 97 characters, none so short that it would be empty.
@@ -90,15 +41,18 @@ std::vector<std::string> IdsFilling(size_t bytes, const std::string& last) {
   return ids;
 }
 
-// ---- the first removal ends the walk; a failed one goes on ---------------------
-
+// Which present device is removed: the first one of which an id begins with
+// a package entry. The first removal ends the walk; a failed one goes on.
 struct WalkCase {
   const char* name;
+  std::vector<std::string> entries;               // the hardware ids of the package's model lines
   std::vector<std::vector<std::string>> devices;  // hardware ids of each device, in enumeration order
   int failing;                                    // which removal fails; 0: every one, -1: none
   int32_t result;
   std::vector<size_t> removed;  // the devices removed
   int attempts;                 // removals asked for, each after its own clean-up
+  bool present = true;          // the devices are present
+  bool cleaned = true;          // the staged copy is among the removed device's drivers, and goes
 };
 void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 
@@ -107,8 +61,8 @@ class Walk : public DeviceRemoval, public ::testing::WithParamInterface<WalkCase
 TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   const WalkCase& c = GetParam();
   std::vector<std::string> ids;
-  for (const auto& hardwareIds : c.devices) ids.push_back(test::AddTestDevice(hardwareIds));
-  UsePackageFor({kPackageId});
+  for (const auto& hardwareIds : c.devices) ids.push_back(test::AddTestDevice(hardwareIds, c.present));
+  UsePackageFor(c.entries);
   if (c.failing >= 0) sim::AddFault({"SetupDiCallClassInstaller", c.failing, std::nullopt});
   // The read of a device without ids fails with ERROR_INVALID_DATA, and the
   // enumeration and the successful read of the next devices leave that code
@@ -122,23 +76,48 @@ TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   EXPECT_EQ(test::CallCount("SetupDiBuildDriverInfoList"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
   const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
-  EXPECT_EQ(test::DeletedPaths(), c.attempts ? staged : std::vector<std::string>{});
+  EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? staged : std::vector<std::string>{});
+  // An empty id list asks for no devices at all.
+  EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.entries.empty() ? 0 : 1);
 }
+
+const std::vector<std::string> kEntry = {kPackageId};
+const std::string kComma = kPackageId + ",USB\\VID_C0DE&PID_0102";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Walk,
-    ::testing::Values(WalkCase{"OnlyTheFirstOfTwoMatchingDevices", {{kRev, kPackageId}, {kPackageId}}, -1, ResultDone,
-                               {0}, 1},
-                      WalkCase{"RetriedOnTheSameDevicesNextId", {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},
-                      WalkCase{"EveryIdOfTheDeviceFails", {{kPackageId, kRev}}, 0, ResultFailed, {}, 2},
-                      WalkCase{"TheOnlyIdFails", {{kPackageId}}, 0, ResultFailed, {}, 1},
-                      WalkCase{"ALaterDeviceIsRemoved", {{kPackageId}, {kRev}}, 1, ResultDone, {1}, 2},
-                      // Without the property, or with an empty first id.
-                      WalkCase{"DevicesWithoutIdsArePassedOver", {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
-                      // The ids are read once into a buffer of 1000 bytes: a list that does not fit ends the walk.
-                      WalkCase{"AnIdListOfExactlyTheBuffer", {IdsFilling(1000, kPackageId)}, -1, ResultDone, {0}, 1},
-                      WalkCase{"AnIdListOverTheBufferEndsTheWalk", {IdsFilling(1001, kPackageId), {kPackageId}}, -1,
-                               ResultFailed, {}, 0}),
+    ::testing::Values(
+        WalkCase{"EntryEqualToTheId", kEntry, {{kPackageId}}, -1, ResultDone, {0}, 1},
+        WalkCase{"EntryThatBeginsTheId", kEntry, {{kRev}}, -1, ResultDone, {0}, 1, true, false},
+        WalkCase{"LowerCaseEntry", {"usb\\vid_c0de&pid_0101"}, {{kRev}}, -1, ResultDone, {0}, 1, true, false},
+        WalkCase{"LowerCaseDeviceId", kEntry, {{"usb\\vid_c0de&pid_0101&rev_0200"}},
+                 -1, ResultDone, {0}, 1, true, false},
+        WalkCase{"EntryLongerThanEveryId", {kRev + "&MI_00"}, {{kRev, kPackageId}}, -1, ResultFailed, {}, 0},
+        WalkCase{"EntryInsideTheIdIsNoPrefix", {"VID_C0DE&PID_0101"}, {{kRev}}, -1, ResultFailed, {}, 0},
+        WalkCase{"SecondIdOfTheDevice", kEntry, {{"USB\\VID_C0DE&PID_0999", kRev}},
+                 -1, ResultDone, {0}, 1, true, false},
+        WalkCase{"SecondEntryOfThePackage", {"USB\\VID_C0DE&PID_0999", kPackageId}, {{kRev}},
+                 -1, ResultDone, {0}, 1, true, false},
+        // The model scan keeps "ID1,ID2" as one entry: only an id that begins
+        // with the whole text, comma included, matches it.
+        WalkCase{"CommaEntryAgainstItsFirstId", {kComma}, {{kPackageId}}, -1, ResultFailed, {}, 0},
+        WalkCase{"CommaEntryAgainstItsSecondId", {kComma}, {{"USB\\VID_C0DE&PID_0102"}}, -1, ResultFailed, {}, 0},
+        WalkCase{"CommaEntryAgainstAnIdHoldingIt", {kComma}, {{kComma + "&REV_0001"}},
+                 -1, ResultDone, {0}, 1, true, false},
+        WalkCase{"AbsentDeviceIsNotListed", kEntry, {{kPackageId}}, -1, ResultFailed, {}, 0, false},
+        WalkCase{"NoEntries", {}, {{kPackageId}}, -1, ResultFailed, {}, 0},
+        WalkCase{"OnlyTheFirstOfTwoMatchingDevices", kEntry, {{kRev, kPackageId}, {kPackageId}}, -1, ResultDone, {0},
+                 1},
+        WalkCase{"RetriedOnTheSameDevicesNextId", kEntry, {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},
+        WalkCase{"EveryIdOfTheDeviceFails", kEntry, {{kPackageId, kRev}}, 0, ResultFailed, {}, 2},
+        WalkCase{"TheOnlyIdFails", kEntry, {{kPackageId}}, 0, ResultFailed, {}, 1},
+        WalkCase{"ALaterDeviceIsRemoved", kEntry, {{kPackageId}, {kRev}}, 1, ResultDone, {1}, 2},
+        // Without the property, or with an empty first id.
+        WalkCase{"DevicesWithoutIdsArePassedOver", kEntry, {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
+        // The ids are read once into a buffer of 1000 bytes: a list that does not fit ends the walk.
+        WalkCase{"AnIdListOfExactlyTheBuffer", kEntry, {IdsFilling(1000, kPackageId)}, -1, ResultDone, {0}, 1},
+        WalkCase{"AnIdListOverTheBufferEndsTheWalk", kEntry, {IdsFilling(1001, kPackageId), {kPackageId}}, -1,
+                 ResultFailed, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The package cleanup of a matched device: the staged copies of this package
 // and their PNF files go, PNF first, each PNF named after its own INF; the
 // platform's own INF files and other vendors' packages stay.
-#include "tests/support/uninstall_helpers.h"
+#include "tests/support/install_package.h"
 #include "uninstall/uninstall.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"

@@ -8,20 +8,10 @@ WINE_TIMEOUT=${WINE_TIMEOUT:-60}
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*"; }
 fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 
-# Installs the Debian packages given when any is missing. Tests may run in
-# parallel, so apt-get runs under a lock.
-need_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  ((${#missing[@]})) || return 0
-  log "installing ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  flock /tmp/setup-tests-apt.lock $sudo env DEBIAN_FRONTEND=noninteractive \
-    sh -c "apt-get update -qq && apt-get install -y -qq --no-install-recommends $* >/dev/null"
-}
+# Installs the Debian packages given when any is missing (tests may run in
+# parallel, so under a lock).
+source "$(dirname "${BASH_SOURCE[0]}")/../../cmake/install_packages.sh"
+need_packages() { (flock 9 && install_packages "$(basename "$0")" "the Wine tests" "$@") 9>/tmp/setup-tests-apt.lock; }
 
 # A temporary directory for the test, removed at the end together with the
 # prefix's wineserver.
