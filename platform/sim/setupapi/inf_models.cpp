@@ -81,6 +81,10 @@ const InfSection* ChooseModelsSection(const InfData& inf, const std::string& bas
       if (const InfSection* s = inf.Section(name)) return s;
     }
   }
+  // Known departure, kept: x64 Windows (since Server 2003 SP1) takes no driver
+  // from an undecorated models section, so an amd64 machine there finds no
+  // driver where this falls back to [base]. Wine 8.0 falls back as this does,
+  // and the Wine runs are what the simulation is held against.
   name = base;
   return inf.Section(base);
 }
