@@ -28,12 +28,8 @@ void PrintTo(Variant v, std::ostream* os) { *os << VariantName(v); }
 class SectionInstall : public test::InstallTest {
  protected:
   virtual Variant Which() const = 0;
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    if (Which() == Variant::Legacy) o.version = 0xC0000A04;  // Windows 98
-    return o;
-  }
   void SetUp() override {
+    if (Which() == Variant::Legacy) machine_.version = 0xC0000A04;  // Windows 98
     InstallTest::SetUp();
     SetLegacyPaths();
   }

@@ -56,11 +56,7 @@ std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) 
 
 class InterruptedRun : public test::PackageRun, public ::testing::WithParamInterface<Case> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions options;
-    options.version = GetParam().version;
-    return options;
-  }
+  InterruptedRun() { machine_.version = GetParam().version; }
 
   // The program in the package directory on the machine `dir`, killed at the
   // `killAt`-th kill point when that is not 0.

@@ -26,7 +26,7 @@ void SimTest::SetUp() {
   previousDir_ = fs::current_path();
   fs::current_path(packageDir_);
   sim::ResetProcessState();
-  sim::CreateMachine(machineDir_, MachineOptions());
+  sim::CreateMachine(machineDir_, machine_);
   sim::ResetProcessState();
   AppState = ProgramState{};
 }

@@ -40,7 +40,8 @@ class SimTest : public ::testing::Test {
     SetInfPath(name);
   }
 
-  virtual sim::NewMachineOptions MachineOptions() { return {}; }
+  // The new machine: a test that needs another family or language sets it in its constructor.
+  sim::NewMachineOptions machine_;
   // Tests that leave handles open on purpose say so here.
   bool expectCleanLedger_ = true;
 

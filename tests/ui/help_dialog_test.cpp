@@ -45,12 +45,7 @@ INT_PTR CALLBACK HelpSpy(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
 
 class HelpDialog : public test::SimTest, public ::testing::WithParamInterface<HelpCase> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    o.language = GetParam().language;
-    o.version = GetParam().version;
-    return o;
-  }
+  HelpDialog() { machine_.language = GetParam().language, machine_.version = GetParam().version; }
   void SetUp() override {
     SimTest::SetUp();
     AppState.UseChinese = GetParam().language == 0x0804 ? 1 : 0;
