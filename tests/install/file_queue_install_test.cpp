@@ -182,14 +182,6 @@ TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
   for (const char* file : {"a.sys", "b.sys", "c.sys"}) EXPECT_TRUE(Installed(file)) << file;
 }
 
-TEST_P(BothVariants, NewerFileOnTheSystemIsKept) {
-  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
-  WritePackageFile("a.sys", test::VersionedImage(1));
-  WriteMachineFile(DriversPath("a.sys"), test::VersionedImage(3));
-  EXPECT_TRUE(Install());
-  EXPECT_EQ(ReadMachineFile(DriversPath("a.sys")), test::VersionedImage(3));
-}
-
 TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {
   UsePackage({{"SecA", test::ModelId('A'), "a.sys"}},
              "[Upgrade]\nDelFiles=Old.Files\nCopyFiles=SecA.Files\n[Old.Files]\nold.sys\n");

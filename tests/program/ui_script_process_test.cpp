@@ -75,19 +75,6 @@ TEST_F(DialogProcess, AFailedPlatformCheckDuringAnActionEndsTheDialogWith129AndT
   EXPECT_EQ(Run({}).exit, 2);
 }
 
-TEST_F(DialogProcess, SelectingTheSecondInfShowsItsSummary) {
-  // The directory search gives "alpha.inf" first, though "Zeta.inf" was
-  // written first and its bytes sort first.
-  std::string second = ExampleInf();
-  second.replace(second.find("MfgName      = \"Example Devices\""), 32, "MfgName = \"Second Maker\"");
-  WritePackageFile("Zeta.inf", second);
-  CopyExamplePackage("alpha.inf");
-  EXPECT_EQ(Run({"select 1"}).exit, 2);
-  EXPECT_TRUE(Has(s[0], "selected=0 items=[\"alpha.inf\",\"Zeta.inf\"]")) << s[0];
-  EXPECT_TRUE(Has(s[0], R"("EXAMPLE DEVICES\r\n    |__ EXAMPLE USB SENSOR\r\n)")) << s[0];
-  EXPECT_TRUE(Has(s[1], "selected=1 ") && Has(s[1], R"("SECOND MAKER\r\n    |__ EXAMPLE USB SENSOR\r\n)")) << s[1];
-}
-
 // The README's example: install, the help, the option ticked, uninstall; the close box ends it.
 TEST_F(DialogProcess, InstallAndUninstallShowTheirResultsOwnedByTheDialogAndTheOptionDeletesTheFiles) {
   CopyExamplePackage();
