@@ -75,7 +75,7 @@ class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterf
 TEST_P(OutcomeTable, ResultAndMessage) {
   const auto& [o, dialog] = GetParam();
   if (o.package != NoInf) UseExamplePackage();
-  if (o.package == Plugged) test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0);
+  if (o.package == Plugged) test::AddTestDevice(test::kExampleIds, true, 0);
   if (!o.fault.call.empty()) sim::AddFault(o.fault);
   if (o.removedFile) RemovePackageFile(o.removedFile);
   SetLegacyPaths("exampledrv.inf");
@@ -175,9 +175,10 @@ TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
     EXPECT_EQ(driver.has_value(), c.updated.find(c.devices[i].model) != std::string::npos);
     if (driver) { EXPECT_EQ(driver->section, std::string("Sec") + c.devices[i].model); }
   }
-  std::vector<std::string> reenumerated;
-  for (char m : c.reenumerated) reenumerated.push_back(instance[m]);
-  EXPECT_EQ(Reenumerated(), reenumerated);
+  std::vector<std::string> reenumerated, expected;
+  for (const auto& e : sim::TranscriptOf("device_reenumerate")) reenumerated.push_back(e["instance_id"]);
+  for (char m : c.reenumerated) expected.push_back(instance[m]);
+  EXPECT_EQ(reenumerated, expected);
   for (const char* file : {"a.sys", "b.sys", "c.sys"})
     EXPECT_EQ(Installed(file), c.copied.find(static_cast<char>(file[0] - 32)) != std::string::npos) << file;
   EXPECT_EQ(test::CallCount("LoadLibraryA"), c.loads);

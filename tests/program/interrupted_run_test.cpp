@@ -78,7 +78,7 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
     if (!GetParam().uninstall) return 0;
     for (const sim::Device& d : sim::LoadMachineFile(dir).devices)
       for (const std::string& id : d.hardware_ids)
-        if (id == test::kSensorId) return 0;
+        if (id == test::kExampleId) return 0;
     return 1;
   }
 
