@@ -14,10 +14,6 @@
 namespace test {
 
 void SimTest::SetUp() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name)
-    if (c == '/') c = '_';
   char pattern[] = "/tmp/setup-test-XXXXXX";
   root_ = fs::path(mkdtemp(pattern));
   machineDir_ = root_ / "machine";
