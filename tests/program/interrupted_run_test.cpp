@@ -36,12 +36,7 @@ const Case kCases[] = {
 // its temporary file beside the target; such files are counted, not compared.
 std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) {
   std::map<std::string, std::string> state;
-  for (const sim::Device& d : sim::LoadMachineFile(dir).devices) {
-    char flags[16] = "none";
-    if (d.config_flags) std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(*d.config_flags));
-    state["device " + d.instance_id] = (d.present ? "present " : "absent ") +
-                                       (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " + flags;
-  }
+  for (const sim::Device& d : sim::LoadMachineFile(dir).devices) state["device " + d.instance_id] = test::DeviceLine(d);
   const fs::path drive = dir / "drive_c";
   for (const auto& entry : fs::recursive_directory_iterator(drive)) {
     if (!entry.is_regular_file()) continue;

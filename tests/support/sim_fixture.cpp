@@ -91,6 +91,13 @@ std::string Gbk(const std::string& utf8) {
   return out;
 }
 
+std::string DeviceLine(const sim::Device& d) {
+  char flags[16] = "none";
+  if (d.config_flags) std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(*d.config_flags));
+  return d.instance_id + (d.present ? " present " : " absent ") +
+         (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " + flags;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;

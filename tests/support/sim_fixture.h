@@ -62,6 +62,9 @@ std::vector<Box> MessageBoxes();
 // The message boxes among transcript entries.
 std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries);
 
+// A device as one line (id, presence, driver and flags), to compare machines by.
+std::string DeviceLine(const sim::Device& d);
+
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);
 
