@@ -85,12 +85,7 @@ const MachineCase kMachines[] = {
 
 class EntryStartUp : public test::PackageRun, public ::testing::WithParamInterface<MachineCase> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    o.version = GetParam().version;
-    o.language = GetParam().language;
-    return o;
-  }
+  EntryStartUp() { machine_.version = GetParam().version, machine_.language = GetParam().language; }
   // An unknown switch: start-up runs whole, and no action follows.
   int StartWithoutAction() { return AppEntry(sim::ProgramInstance(), "/x"); }
 };

@@ -145,10 +145,7 @@ class FaultSweep : public test::InstallTest, public ::testing::WithParamInterfac
     sim::Machine saved;
     EXPECT_NO_THROW(saved = sim::LoadMachineFile(runDir_));
     for (const sim::Device& d : saved.devices) {
-      char flags[16] = "none";
-      if (d.config_flags) std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(*d.config_flags));
-      run.state.push_back(d.instance_id + " " + (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " +
-                          flags);
+      run.state.push_back(test::DeviceLine(d));
       for (const std::string& id : d.hardware_ids) run.devicePresent = run.devicePresent || id == test::kExampleId;
     }
     return run;

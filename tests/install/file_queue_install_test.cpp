@@ -28,12 +28,8 @@ void PrintTo(Variant v, std::ostream* os) { *os << VariantName(v); }
 class SectionInstall : public test::InstallTest {
  protected:
   virtual Variant Which() const = 0;
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    if (Which() == Variant::Legacy) o.version = 0xC0000A04;  // Windows 98
-    return o;
-  }
   void SetUp() override {
+    if (Which() == Variant::Legacy) machine_.version = 0xC0000A04;  // Windows 98
     InstallTest::SetUp();
     SetLegacyPaths();
   }
@@ -184,14 +180,6 @@ TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
   WritePackageFile("infs/a.sys", "the copy beside the INF");
   EXPECT_TRUE(Install());
   for (const char* file : {"a.sys", "b.sys", "c.sys"}) EXPECT_TRUE(Installed(file)) << file;
-}
-
-TEST_P(BothVariants, NewerFileOnTheSystemIsKept) {
-  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}});
-  WritePackageFile("a.sys", test::VersionedImage(1));
-  WriteMachineFile(DriversPath("a.sys"), test::VersionedImage(3));
-  EXPECT_TRUE(Install());
-  EXPECT_EQ(ReadMachineFile(DriversPath("a.sys")), test::VersionedImage(3));
 }
 
 TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {

@@ -15,8 +15,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr DWORD kNt = 0x4A65000A, kWindows98 = 0xC0000A04;
 constexpr DWORD kWindowsNt4 = 0x05650004;  // NT family, but without newdev.DLL
 
@@ -24,14 +22,6 @@ std::vector<std::string> StagedNames() {
   std::vector<std::string> names;
   for (const sim::StagedInf& s : sim::StagedInfFiles()) names.push_back(s.inf);
   return names;
-}
-
-// The sequence numbers of a device's configuration-flag changes and driver
-// installs, to check what happened before what.
-int SeqOf(const char* event, const std::string& instanceId, int nth = 0) {
-  for (const auto& e : sim::TranscriptOf(event))
-    if (e.value("instance_id", "") == instanceId && nth-- == 0) return e["seq"].get<int>();
-  return -1;
 }
 
 // ---- the outcome table ------------------------------------------------------
@@ -79,17 +69,13 @@ const Outcome kOutcomes[] = {
 
 class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterface<std::tuple<Outcome, bool>> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    o.version = std::get<0>(GetParam()).version;
-    return o;
-  }
+  OutcomeTable() { machine_.version = std::get<0>(GetParam()).version; }
 };
 
 TEST_P(OutcomeTable, ResultAndMessage) {
   const auto& [o, dialog] = GetParam();
   if (o.package != NoInf) UseExamplePackage();
-  if (o.package == Plugged) test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0);
+  if (o.package == Plugged) test::AddTestDevice(test::kExampleIds, true, 0);
   if (!o.fault.call.empty()) sim::AddFault(o.fault);
   if (o.removedFile) RemovePackageFile(o.removedFile);
   SetLegacyPaths("exampledrv.inf");
@@ -117,40 +103,6 @@ INSTANTIATE_TEST_SUITE_P(Install, OutcomeTable, ::testing::Combine(::testing::Va
                                   (std::get<1>(info.param) ? "_dialog" : "_silent");
                          });
 
-// The example device, marked as a failed install: the mark becomes the
-// reinstall mark, the device is re-enumerated, and then its driver is updated
-// from the staged package; a second install updates it again (the update is
-// forced), re-enumerating the device that no longer has the mark, and keeps
-// the staged name.
-using NtInstall = test::InstallTest;
-
-TEST_F(NtInstall, UpdateOfAPresentDeviceAfterItsMark) {
-  UseExamplePackage();
-  const std::string device = test::AddTestDevice({test::kExampleRevisionId, test::kExampleId}, true, 0x40);
-  EXPECT_EQ(PerformAction(ActionInstall), ResultDone);
-  const auto flags = sim::TranscriptOf("device_config_flags");
-  ASSERT_EQ(flags.size(), 1u);
-  EXPECT_EQ(flags[0]["old"], "0x00000040");
-  EXPECT_EQ(flags[0]["new"], "0x00000020");
-  EXPECT_LT(flags[0]["seq"].get<int>(), SeqOf("device_reenumerate", device));
-  EXPECT_LT(SeqOf("device_reenumerate", device), SeqOf("driver_install", device));
-  const std::vector<std::string> staged = StagedNames();
-  ASSERT_EQ(staged.size(), 1u);
-  EXPECT_EQ(ReadMachineFile(staged[0]), test::PackageFileBytes("exampledrv.inf"));
-  const sim::Device* d = sim::FindDevice(device);
-  ASSERT_TRUE(d->driver);
-  EXPECT_EQ(staged[0], sim::InfDirectory() + "\\" + d->driver->inf);
-  EXPECT_EQ(d->driver->section, "ExampleInstall");
-  EXPECT_EQ(d->config_flags, 0u);  // the install cleared the mark
-  EXPECT_EQ(ReadMachineFile(sim::SystemDirectory() + "\\exampledrv.dll"), test::PackageFileBytes("exampledrv.dll"));
-  EXPECT_EQ(AppState.LastInstallError, 0u);
-  EXPECT_EQ(PerformAction(ActionInstall), ResultDone);
-  EXPECT_EQ(sim::TranscriptOf("driver_install").size(), 2u);
-  EXPECT_LT(SeqOf("device_reenumerate", device, 1), SeqOf("driver_install", device, 1));
-  EXPECT_EQ(sim::TranscriptOf("device_config_flags").size(), 1u);
-  EXPECT_EQ(StagedNames(), staged);
-}
-
 // Packages of models A, B and C with devices for some of them: which ids are
 // marked and tried, in order, where the walk over the ids stops, and what is
 // staged and copied. The models are the first `models` of the three.
@@ -177,9 +129,10 @@ struct IdsCase {
 void PrintTo(const IdsCase& c, std::ostream* os) { *os << c.name; }
 
 const IdsCase kIdsCases[] = {
+    // A's failed-install mark becomes the reinstall mark, A is re-enumerated, and its update clears the mark.
     {"PresentDeviceUpdatedLaterIdsNeitherMarkedNorTried", kNt, 3,
-     {{'A', true, 0}, {'B', true, 0x40}, {'C', false, 0x40}}, std::nullopt, ResultDone, {0, 0x40, 0x40}, "A", "A", "A",
-     1, 1, 1, 1, 0},
+     {{'A', true, 0x40}, {'B', true, 0x40}, {'C', false, 0x40}}, std::nullopt, ResultDone, {0, 0x40, 0x40}, "A", "A",
+     "A", 1, 1, 1, 1, 0},
     // Every id marked, then the package staged and every section's files copied for the device to come.
     {"NoIdPresentEveryIdMarkedThenThePackageStaged", kNt, 3,
      {{'A', false, 0x40}, {'B', false, 0x40}, {'C', false, 0x40}}, std::nullopt, ResultPreinstalled,
@@ -201,11 +154,7 @@ const IdsCase kIdsCases[] = {
 
 class IdWalk : public test::InstallTest, public ::testing::WithParamInterface<IdsCase> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions o;
-    o.version = GetParam().version;
-    return o;
-  }
+  IdWalk() { machine_.version = GetParam().version; }
 };
 
 TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
@@ -222,11 +171,14 @@ TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
   for (size_t i = 0; i < c.devices.size(); ++i) {
     const std::string& id = instance[c.devices[i].model];
     EXPECT_EQ(FlagsOf(id), c.flagsAfter[i]) << c.devices[i].model;
-    EXPECT_EQ(sim::FindDevice(id)->driver.has_value(), c.updated.find(c.devices[i].model) != std::string::npos);
+    const auto& driver = sim::FindDevice(id)->driver;
+    EXPECT_EQ(driver.has_value(), c.updated.find(c.devices[i].model) != std::string::npos);
+    if (driver) { EXPECT_EQ(driver->section, std::string("Sec") + c.devices[i].model); }
   }
-  std::vector<std::string> reenumerated;
-  for (char m : c.reenumerated) reenumerated.push_back(instance[m]);
-  EXPECT_EQ(Reenumerated(), reenumerated);
+  std::vector<std::string> reenumerated, expected;
+  for (const auto& e : sim::TranscriptOf("device_reenumerate")) reenumerated.push_back(e["instance_id"]);
+  for (char m : c.reenumerated) expected.push_back(instance[m]);
+  EXPECT_EQ(reenumerated, expected);
   for (const char* file : {"a.sys", "b.sys", "c.sys"})
     EXPECT_EQ(Installed(file), c.copied.find(static_cast<char>(file[0] - 32)) != std::string::npos) << file;
   EXPECT_EQ(test::CallCount("LoadLibraryA"), c.loads);
@@ -234,13 +186,13 @@ TEST_P(IdWalk, MarksTriesAndStagesInOrder) {
   EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.lists);
   EXPECT_EQ(StagedNames().size(), c.staged);
   EXPECT_EQ(AppState.LastInstallError, c.lastError);
-  if (c.result == ResultPreinstalled) {
-    // The marks were changed before the package was staged, which is the package itself.
-    const auto staging = sim::TranscriptOf("inf_staged");
-    ASSERT_EQ(staging.size(), 1u);
-    for (const auto& e : sim::TranscriptOf("device_config_flags")) EXPECT_LT(e["seq"], staging[0]["seq"]);
-    EXPECT_EQ(ReadMachineFile(StagedNames()[0]), test::ReadFile(packageDir_ / "pkg.inf"));
-  }
+  // Marks are changed and devices re-enumerated before any driver is installed or the package staged.
+  for (const char* later : {"driver_install", "inf_staged"})
+    for (const auto& e : sim::TranscriptOf(later))
+      for (const char* earlier : {"device_config_flags", "device_reenumerate"})
+        for (const auto& before : sim::TranscriptOf(earlier)) EXPECT_LT(before["seq"], e["seq"]) << earlier;
+  for (const std::string& staged : StagedNames())
+    EXPECT_EQ(ReadMachineFile(staged), test::ReadFile(packageDir_ / "pkg.inf"));
   if (c.version == kWindows98) {
     EXPECT_EQ(ReadMachineFile(AppState.InfCopyPath), test::ReadFile(packageDir_ / "pkg.inf"));
     EXPECT_FALSE(MachineFileExists(AppState.DriverIndexPath));

@@ -36,12 +36,7 @@ const Case kCases[] = {
 // its temporary file beside the target; such files are counted, not compared.
 std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) {
   std::map<std::string, std::string> state;
-  for (const sim::Device& d : sim::LoadMachineFile(dir).devices) {
-    char flags[16] = "none";
-    if (d.config_flags) std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(*d.config_flags));
-    state["device " + d.instance_id] = (d.present ? "present " : "absent ") +
-                                       (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " + flags;
-  }
+  for (const sim::Device& d : sim::LoadMachineFile(dir).devices) state["device " + d.instance_id] = test::DeviceLine(d);
   const fs::path drive = dir / "drive_c";
   for (const auto& entry : fs::recursive_directory_iterator(drive)) {
     if (!entry.is_regular_file()) continue;
@@ -56,11 +51,7 @@ std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) 
 
 class InterruptedRun : public test::PackageRun, public ::testing::WithParamInterface<Case> {
  protected:
-  sim::NewMachineOptions MachineOptions() override {
-    sim::NewMachineOptions options;
-    options.version = GetParam().version;
-    return options;
-  }
+  InterruptedRun() { machine_.version = GetParam().version; }
 
   // The program in the package directory on the machine `dir`, killed at the
   // `killAt`-th kill point when that is not 0.
@@ -82,7 +73,7 @@ class InterruptedRun : public test::PackageRun, public ::testing::WithParamInter
     if (!GetParam().uninstall) return 0;
     for (const sim::Device& d : sim::LoadMachineFile(dir).devices)
       for (const std::string& id : d.hardware_ids)
-        if (id == test::kSensorId) return 0;
+        if (id == test::kExampleId) return 0;
     return 1;
   }
 

@@ -54,40 +54,6 @@ TEST_F(DialogProcess, TheFirstHelpRevealsTheOptionAndEveryThirdShowsTheContactNo
   EXPECT_EQ(Boxes().size(), 2u);
 }
 
-// The end of the events answers the open boxes one after the other; the
-// platform check failing in the install ends the dialog with 129 meanwhile.
-TEST_F(DialogProcess, AFailedPlatformCheckDuringAnActionEndsTheDialogWith129AndTheEventsEndingAnswerTheBoxes) {
-  CopyExamplePackage();
-  AddSensor();
-  // The first read of the Windows directory is the check at start; the second is the install's.
-  PlanFault("GetWindowsDirectoryA", 2);
-  const test::ProcessRun run = Run({"key enter"});
-  EXPECT_EQ(run.exit, 129) << run.out << run.err;
-  EXPECT_TRUE(Has(s[1], BoxLine("0x10", "Initialize", "Windows version or directory error"))) << s[1];
-  EXPECT_TRUE(Has(s[1], "dialog 129 \"Setup V1.31\" visible disabled")) << s[1];
-  // The action goes on as on the NT family; the dialog has ended meanwhile.
-  EXPECT_TRUE(Has(s[2], "=== 2: key esc (end of input)\n") && Has(s[2], "closed with 1 by end of input")) << s[2];
-  EXPECT_TRUE(Has(s[2], " ended ") && Has(s[2], BoxLine("0x40", "DriverSetup", "Driver install success!"))) << s[2];
-  EXPECT_TRUE(Has(s[3], "=== 3: key esc (end of input)\ndialog none")) << s[3];
-  ASSERT_NE(Sensor(), nullptr);
-  EXPECT_TRUE(Sensor()->driver.has_value());
-  // No events at all: Esc at once.
-  EXPECT_EQ(Run({}).exit, 2);
-}
-
-TEST_F(DialogProcess, SelectingTheSecondInfShowsItsSummary) {
-  // The directory search gives "alpha.inf" first, though "Zeta.inf" was
-  // written first and its bytes sort first.
-  std::string second = ExampleInf();
-  second.replace(second.find("MfgName      = \"Example Devices\""), 32, "MfgName = \"Second Maker\"");
-  WritePackageFile("Zeta.inf", second);
-  CopyExamplePackage("alpha.inf");
-  EXPECT_EQ(Run({"select 1"}).exit, 2);
-  EXPECT_TRUE(Has(s[0], "selected=0 items=[\"alpha.inf\",\"Zeta.inf\"]")) << s[0];
-  EXPECT_TRUE(Has(s[0], R"("EXAMPLE DEVICES\r\n    |__ EXAMPLE USB SENSOR\r\n)")) << s[0];
-  EXPECT_TRUE(Has(s[1], "selected=1 ") && Has(s[1], R"("SECOND MAKER\r\n    |__ EXAMPLE USB SENSOR\r\n)")) << s[1];
-}
-
 // The README's example: install, the help, the option ticked, uninstall; the close box ends it.
 TEST_F(DialogProcess, InstallAndUninstallShowTheirResultsOwnedByTheDialogAndTheOptionDeletesTheFiles) {
   CopyExamplePackage();

@@ -13,6 +13,11 @@
 
 namespace test {
 
+// The example package's device: the id the package names, and the ids the
+// device reports (the revision first).
+inline const char kExampleId[] = "USB\\VID_FEED&PID_5E50";
+inline const std::vector<std::string> kExampleIds = {"USB\\VID_FEED&PID_5E50&REV_0100", kExampleId};
+
 // Adds a device and returns its instance id.
 inline std::string AddTestDevice(std::vector<std::string> hardwareIds, bool present = true,
                                  std::optional<DWORD> flags = 0, std::vector<std::string> compatibleIds = {}) {

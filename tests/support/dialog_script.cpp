@@ -23,13 +23,4 @@ DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>
   return run;
 }
 
-std::string SnapshotField(const std::string& field) {
-  const std::string snapshot = sim::UiSnapshot();
-  const std::string first = snapshot.substr(0, snapshot.find('\n'));
-  const size_t at = first.find(" " + field + "=");
-  if (at == std::string::npos) return "";
-  const size_t start = at + field.size() + 2;
-  return first.substr(start, first.find(' ', start) - start);
-}
-
 }  // namespace test

@@ -20,8 +20,4 @@ struct DialogRun {
 DialogRun RunDialog(int templateId, DLGPROC proc, const std::vector<std::string>& events,
                     const std::function<void(size_t)>& before = {}, HWND owner = nullptr, LPARAM param = 0);
 
-// A field of the first line of the snapshot, e.g. SnapshotField("focus") of
-// "dialog 129 ... focus=1001 ..." is "1001".
-std::string SnapshotField(const std::string& field);
-
 }  // namespace test

@@ -51,13 +51,6 @@ std::string PackageFileBytes(const std::string& file) {
   return "placeholder driver file " + file + "\r\n";
 }
 
-std::string VersionedImage(uint16_t major) {
-  std::string bytes = "MZ simulated image";
-  bytes.resize(24, '.');
-  const uint32_t fixed[] = {0xFEEF04BDu, 0x00010000u, static_cast<uint32_t>(major) << 16, 0};
-  return bytes.append(reinterpret_cast<const char*>(fixed), sizeof fixed);
-}
-
 void InstallTest::UseExamplePackage() {
   for (const char* file : {"exampledrv.inf", "exampledrv.sys", "exampledrv.dll"})
     WritePackageFile(file, PackageFileBytes(file));
@@ -82,12 +75,6 @@ std::optional<DWORD> InstallTest::FlagsOf(const std::string& instanceId) {
   return d ? d->config_flags : std::nullopt;
 }
 
-std::vector<std::string> InstallTest::Reenumerated() {
-  std::vector<std::string> ids;
-  for (const auto& e : sim::TranscriptOf("device_reenumerate")) ids.push_back(e["instance_id"].get<std::string>());
-  return ids;
-}
-
 std::string UninstallInf(const std::vector<std::string>& models, const std::string& body, bool signature) {
   std::string inf = "[Version]\n";
   if (signature) inf += "Signature=\"$Windows NT$\"\n";
@@ -108,12 +95,6 @@ std::vector<std::string> DeletedPaths() {
   for (const auto& e : sim::TranscriptOf("file_delete"))
     paths.push_back(sim::BytesFromHex(e["path_bytes"].get<std::string>()));
   return paths;
-}
-
-std::vector<std::string> RemovedDevices() {
-  std::vector<std::string> ids;
-  for (const auto& e : sim::TranscriptOf("device_remove")) ids.push_back(e["instance_id"].get<std::string>());
-  return ids;
 }
 
 }  // namespace test

@@ -6,15 +6,10 @@
 
 #include "tests/support/device_helpers.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace test {
-
-// The example package's device, as it reports its ids: the revision first.
-inline const char kExampleId[] = "USB\\VID_FEED&PID_5E50";
-inline const char kExampleRevisionId[] = "USB\\VID_FEED&PID_5E50&REV_0100";
 
 // One model of an inline package.
 struct Model {
@@ -52,17 +47,11 @@ class InstallTest : public SimTest {
   bool Installed(const std::string& file);
   // The flags a device has now (nullopt: none, or no such device).
   std::optional<DWORD> FlagsOf(const std::string& instanceId);
-  // Instance ids of the devices the transcript says were re-enumerated, in order.
-  std::vector<std::string> Reenumerated();
 };
 
 // How often the program has called a platform function since the process
 // state was last reset.
 int CallCount(const char* name);
-
-// The bytes of an image file with a version resource's fixed part, as the
-// file queue's version comparison reads it.
-std::string VersionedImage(uint16_t major);
 
 // The hardware id the uninstall tests' packages serve (an invented vendor),
 // and its model line, installed by the section Drv.Install.
@@ -86,8 +75,6 @@ std::string StagePackage(const std::string& infPath);
 inline std::string PnfOf(const std::string& inf) { return inf.substr(0, inf.size() - 3) + "PNF"; }
 // The paths whose DeleteFileA deleted a file, exactly as the caller passed them, in order.
 std::vector<std::string> DeletedPaths();
-// The instance ids of the removed devices, in order.
-std::vector<std::string> RemovedDevices();
 
 // A test on the uninstall path, with the package INF tdrv.inf of its own.
 class UninstallTest : public InstallTest {

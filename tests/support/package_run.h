@@ -13,19 +13,14 @@
 
 namespace test {
 
-// The example sensor's ids as it reports them (revision first) and the id
-// that the example package names.
-inline const std::vector<std::string> kSensorIds = {"USB\\VID_FEED&PID_5E50&REV_0100", "USB\\VID_FEED&PID_5E50"};
-inline const char kSensorId[] = "USB\\VID_FEED&PID_5E50";
-
 class PackageRun : public SimTest {
  protected:
   // Copies examples/package into the package directory, the INF under `infName`.
   void CopyExamplePackage(const std::string& infName = "exampledrv.inf");
   std::string ExampleInf();
-  std::string AddSensor(bool present = true) { return AddTestDevice(kSensorIds, present); }
+  std::string AddSensor(bool present = true) { return AddTestDevice(kExampleIds, present); }
   // The sensor as the machine now has it, or null when it is gone.
-  const sim::Device* Sensor() { return sim::FindDevice(kSensorId); }
+  const sim::Device* Sensor() { return sim::FindDevice(kExampleId); }
   // Plans a fault in the machine file, for the program's process.
   void PlanFault(const std::string& call, int nth = 0, std::optional<DWORD> error = std::nullopt);
 
@@ -33,7 +28,7 @@ class PackageRun : public SimTest {
   // package directory, standard input `input`, then reloads the machine.
   ProcessRun RunSetup(const std::vector<std::string>& args, const std::string& input = "",
                       const std::string& argv0 = "setup", const std::string& program = SETUP_PATH);
-  std::vector<Box> Boxes() { return MessageBoxesIn(machineDir_); }
+  std::vector<Box> Boxes() { return BoxesIn(TranscriptFile(machineDir_)); }
 };
 
 }  // namespace test

@@ -95,6 +95,4 @@ std::vector<nlohmann::json> TranscriptFile(const fs::path& machineDir) {
   return entries;
 }
 
-std::vector<Box> MessageBoxesIn(const fs::path& machineDir) { return BoxesIn(TranscriptFile(machineDir)); }
-
 }  // namespace test

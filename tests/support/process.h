@@ -35,7 +35,5 @@ ProcessRun RunProcess(const ProcessLaunch& launch);
 
 // The entries of the machine's transcript.jsonl, every process's, in order.
 std::vector<nlohmann::json> TranscriptFile(const fs::path& machineDir);
-// The message boxes among them.
-std::vector<Box> MessageBoxesIn(const fs::path& machineDir);
 
 }  // namespace test

@@ -14,10 +14,6 @@
 namespace test {
 
 void SimTest::SetUp() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name)
-    if (c == '/') c = '_';
   char pattern[] = "/tmp/setup-test-XXXXXX";
   root_ = fs::path(mkdtemp(pattern));
   machineDir_ = root_ / "machine";
@@ -26,7 +22,7 @@ void SimTest::SetUp() {
   previousDir_ = fs::current_path();
   fs::current_path(packageDir_);
   sim::ResetProcessState();
-  sim::CreateMachine(machineDir_, MachineOptions());
+  sim::CreateMachine(machineDir_, machine_);
   sim::ResetProcessState();
   AppState = ProgramState{};
 }
@@ -93,6 +89,13 @@ std::string Gbk(const std::string& utf8) {
   EXPECT_NE(r, static_cast<size_t>(-1)) << utf8;
   out.resize(out.size() - outLeft);
   return out;
+}
+
+std::string DeviceLine(const sim::Device& d) {
+  char flags[16] = "none";
+  if (d.config_flags) std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(*d.config_flags));
+  return d.instance_id + (d.present ? " present " : " absent ") +
+         (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " + flags;
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -40,7 +40,8 @@ class SimTest : public ::testing::Test {
     SetInfPath(name);
   }
 
-  virtual sim::NewMachineOptions MachineOptions() { return {}; }
+  // The new machine: a test that needs another family or language sets it in its constructor.
+  sim::NewMachineOptions machine_;
   // Tests that leave handles open on purpose say so here.
   bool expectCleanLedger_ = true;
 
@@ -60,6 +61,9 @@ struct Box {
 std::vector<Box> MessageBoxes();
 // The message boxes among transcript entries.
 std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries);
+
+// A device as one line (id, presence, driver and flags), to compare machines by.
+std::string DeviceLine(const sim::Device& d);
 
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);

@@ -17,24 +17,6 @@ namespace fs = std::filesystem;
 
 class SimCore : public test::SimTest {};
 
-TEST_F(SimCore, DirectoryFunctionsReportTheSizeTheyNeedAndWriteNothingWhenTooSmall) {
-  char buffer[64];
-  EXPECT_RESULT_AND_ERROR(GetWindowsDirectoryA(buffer, sizeof buffer), 10u, 0xdeadbeef);
-  EXPECT_STREQ(buffer, "C:\\WINDOWS");
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetWindowsDirectoryA(buffer, 10), 11u);  // the NUL does not fit
-  EXPECT_EQ(buffer[0], 'X');
-
-  const std::string cwd = sim::WindowsPathOf(packageDir_);
-  EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), cwd.size());
-  EXPECT_EQ(cwd, buffer);
-  for (const char* dir : {"C:\\WINDOWS\\system32", "C:\\", "Z:\\"}) {  // on drive C, and at the drives' roots
-    fs::current_path(sim::HostPathOf(dir));
-    GetCurrentDirectoryA(sizeof buffer, buffer);
-    EXPECT_STREQ(buffer, dir);
-  }
-}
-
 TEST_F(SimCore, WindowsPathsMapCaseInsensitivelyAndNeverLeaveTheirDrive) {
   WriteMachineFile("C:\\WINDOWS\\INF\\Keyboard.inf", "x");
   const std::tuple<std::string, DWORD, const char*> cases[] = {

@@ -1,11 +1,9 @@
 // The program's dialogs as the simulation reads them from the compiled
-// resource script: both as the user sees them, the parser's refusal of cut
-// data, and the controls a template may hold for the simulation to run it.
+// resource script: the parser's refusal of cut data, and the controls a
+// template may hold for the simulation to run it. (What the templates show
+// is seen by every test that runs a dialog, on the terminal too.)
 #include "res/resource.h"
-#include "tests/support/dialog_script.h"
 #include "tests/support/sim_fixture.h"
-#include "platform/sim/frontend/frontend.h"
-#include "platform/sim/user32/user32.h"
 #include "platform/sim/user32/windows.h"
 
 #include <algorithm>
@@ -14,38 +12,6 @@
 namespace {
 
 class DialogTemplates : public test::SimTest {};
-
-// Every control of both templates with its class, kind, visibility and text,
-// as the snapshot shows what the template holds.
-TEST_F(DialogTemplates, MakeTheDialogsOfTheResourceScript) {
-  const DLGPROC closeOnEsc = [](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 2);
-    return 0;
-  };
-  std::string main, help;
-  test::RunDialog(IDD_MAIN, closeOnEsc, {}, [&](size_t) { main = sim::UiSnapshot(); });
-  test::RunDialog(IDD_HELP, closeOnEsc, {}, [&](size_t) { help = sim::UiSnapshot(); });
-  EXPECT_EQ(main,
-            "dialog 129 \"Setup V1.31\" visible enabled owner=none focus=none default=1001\n"
-            "  65535 button groupbox visible \"Device Driver Install / UnInstall\"\n"
-            "  65535 static left visible \"Select INF File :\"\n"
-            "  1000 combobox dropdown visible selected=-1 items=[] \"\"\n"
-            "  1001 button defpushbutton visible \"INSTALL\"\n"
-            "  1002 button pushbutton visible \"UNINSTALL\"\n"
-            "  1003 edit multiline+uppercase+readonly visible \"\"\n"
-            "  1004 button autocheckbox hidden unchecked \"!! Delete the driver files when uninstall the device.\"\n"
-            "  1009 button pushbutton visible \"? HELP\"\n"
-            "stack 129\nbox none\n");
-  EXPECT_EQ(help,
-            "dialog 103 \"Setup Program Overview \" visible enabled owner=none focus=none default=none\n"
-            "  65535 button groupbox visible \"Setup program Overview \"\n"
-            "  1012 static left visible \"Static\"\n"
-            "stack 103\nbox none\n");
-  // Where they are, in dialog units (the terminal draws them there).
-  const sim::DialogTemplate* t = sim::FindDialogTemplate(IDD_HELP);
-  EXPECT_EQ(std::tie(t->x, t->y, t->cx, t->cy, t->items[1].x, t->items[1].y, t->items[1].cx, t->items[1].cy),
-            std::make_tuple(22, 17, 181, 144, 6, 8, 167, 127));
-}
 
 TEST_F(DialogTemplates, OfOtherControlsAreRefused) {
   const sim::DialogTemplate& main = *sim::FindDialogTemplate(IDD_MAIN);

@@ -26,37 +26,24 @@ class Winsim : public test::SimTest {
   std::string Dir(const char* name) { return (root_ / name).string(); }
 };
 
+// The example machines, the example run and the fault sweep are made with
+// winsim's new, add-device and plug; here, what winsim itself says of them.
 TEST_F(Winsim, NewMachinesAndTheirDevices) {
-  const test::ProcessRun run = Run({"new", Dir("m")});
+  const test::ProcessRun run = Run({"new", Dir("m"), "--arch", "x86"});
   EXPECT_EQ(run.exit, 0) << run.err;
   EXPECT_EQ(run.out + run.err, "");
-  json m = Show("m");
-  EXPECT_EQ(m["machine"], (json{{"family", "nt"}, {"version", "0x4A65000A"}, {"language", "0x0409"},
-                                {"architecture", "amd64"}, {"dir", Dir("m")}, {"windows_directory", "C:\\WINDOWS"},
-                                {"system_directory", "C:\\WINDOWS\\system32"}}));
-  ASSERT_EQ(m["devices"].size(), 3u);
-  EXPECT_TRUE(m["staged_infs"].empty() && m["new_files"].empty() && m["removed_files"].empty());
-  EXPECT_NE(Run({"show", Dir("m")}).out.find("ACPI\\PNP0303"), std::string::npos);
-
-  const auto added = Run({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0070&REV_0001", "--hwid",
-                          "USB\\VID_F00D&PID_0070", "--compat", "USB\\Class_FF", "--absent", "--flags", "0x40"});
+  EXPECT_EQ(Show("m")["machine"], (json{{"family", "nt"}, {"version", "0x4A65000A"}, {"language", "0x0409"},
+                                        {"architecture", "x86"}, {"dir", Dir("m")}, {"windows_directory", "C:\\WINDOWS"},
+                                        {"system_directory", "C:\\WINDOWS\\system32"}}));
+  const auto added = Run({"add-device", Dir("m"), "--hwid", "USB\\VID_F00D&PID_0070", "--compat", "USB\\Class_FF",
+                          "--flags", "0x40"});
   ASSERT_EQ(added.exit, 0) << added.err;
   const json d = Show("m")["devices"][3];
   EXPECT_EQ(added.out, d["instance_id"].get<std::string>() + "\n");
-  EXPECT_EQ(d["instance_id"].get<std::string>().rfind("USB\\VID_F00D&PID_0070\\", 0), 0u);
-  EXPECT_FALSE(d["present"].get<bool>());
   EXPECT_EQ(d["config_flags"], "0x00000040");
   EXPECT_EQ(d["compatible_ids"], json::array({"USB\\Class_FF"}));
-  EXPECT_EQ(Run({"plug", Dir("m"), "usb\\vid_f00d&pid_0070"}).exit, 0);
-  EXPECT_TRUE(Show("m")["devices"][3]["present"].get<bool>());
   EXPECT_EQ(Run({"unplug", Dir("m"), d["instance_id"].get<std::string>()}).exit, 0);
   EXPECT_FALSE(Show("m")["devices"][3]["present"].get<bool>());
-
-  ASSERT_EQ(Run({"new", Dir("n"), "--family", "9x", "--lang", "0x0804", "--arch", "x86"}).exit, 0);
-  m = Show("n");
-  EXPECT_EQ(m["machine"]["version"], "0xC0000A04");
-  EXPECT_EQ(m["machine"]["language"], "0x0804");
-  EXPECT_EQ(m["devices"][1]["driver"]["section"], "Keyboard.Install");  // no decoration on 9x
 }
 
 TEST_F(Winsim, FaultPlanIsKeptInTheMachine) {
