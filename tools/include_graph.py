@@ -115,8 +115,11 @@ def folder_of(path):
 def main(argv):
     show_files = '--files' in argv
     args = [a for a in argv if not a.startswith('--')]
-    root = args[0] if args else os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../platform/sim')
+    root = args[0] if args else os.path.join(os.path.dirname(os.path.abspath(__file__)), '../platform/sim')
     files = read(root)
+    if not files:
+        print(f'no source file under {root}')
+        return 2
     edges = graph(files)
     folders = {}
     for path, targets in edges.items():
