@@ -46,11 +46,14 @@ struct Machines {
 Machine Plant(const fs::path& dir) {
   for (const char* path : kInside) fuzz::WriteFile(sim::HostPathOf(path), std::string("inside ") + path);
   for (const char* path : kOutside) {
-    fs::create_directories(sim::HostPathOf(path).parent_path());
+    const fs::path parent = sim::HostPathOf(path).parent_path();
+    sim::Uninterrupted(parent, [&](auto& e) { return fs::create_directories(parent, e); });
     fuzz::WriteFile(sim::HostPathOf(path), std::string("outside ") + path);
   }
   Machine m{dir, dir.parent_path() / (dir.filename().string() + "-pristine")};
-  fs::copy(dir / "drive_c", m.pristine, fs::copy_options::recursive);
+  sim::Uninterrupted(m.pristine, [&](auto& e) {
+    fs::copy(dir / "drive_c", m.pristine, fs::copy_options::recursive | fs::copy_options::overwrite_existing, e);
+  });
   return m;
 }
 
@@ -68,7 +71,8 @@ const Machines& Prepare() {
     sim::Machine& machine = sim::CurrentMachine();
     machine.windows_directory = "C:\\" + std::string(120, 'W') + "\\" + std::string(100, 'N');
     machine.system_directory = machine.windows_directory + "\\system32";
-    fs::create_directories(sim::HostPathOf(machine.system_directory + "\\drivers"));
+    const fs::path drivers = sim::HostPathOf(machine.system_directory + "\\drivers");
+    sim::Uninterrupted(drivers, [&](auto& e) { return fs::create_directories(drivers, e); });
     sim::SaveMachine();
     m.longWindows = Plant(longDir);
     sim::OpenMachine(m.setup.machine);
@@ -84,7 +88,8 @@ void Restore(const Machine& m) {
   for (auto it = fs::recursive_directory_iterator(m.pristine, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     const fs::path target = drive / fs::relative(it->path(), m.pristine);
-    if (it->is_regular_file() && !fs::exists(target)) fs::copy_file(it->path(), target);
+    if (it->is_regular_file() && !fs::exists(target))
+      sim::Uninterrupted(target, [&](auto& e) { return fs::copy_file(it->path(), target, e); });
   }
 }
 

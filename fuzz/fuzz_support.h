@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/user32/user32.h"
@@ -60,13 +61,13 @@ inline const Setup& Once() {
     s.root = TemporaryRoot();
     s.machine = s.root / "machine";
     s.package = s.root / "package";
-    fs::create_directories(s.package);
+    sim::Uninterrupted(s.package, [&](auto& e) { return fs::create_directories(s.package, e); });
     sim::CreateMachine(s.machine);
     fs::current_path(s.package);
     static const fs::path root = s.root;
     std::atexit([] {
       std::error_code ec;
-      fs::remove_all(root, ec);
+      sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(root, e); });
     });
     return s;
   }();
@@ -101,8 +102,11 @@ inline void AddToManifest(Manifest& manifest, const fs::path& dir) {
 // per-process state of a new process.
 inline void CopyMachine(const fs::path& from, const fs::path& run) {
   std::error_code ec;
-  fs::remove_all(run, ec);
-  fs::copy(from, run, fs::copy_options::recursive);
+  sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(run, e); });
+  // Overwriting, so that a copy a signal cut short can start over.
+  sim::Uninterrupted(run, [&](auto& e) {
+    fs::copy(from, run, fs::copy_options::recursive | fs::copy_options::overwrite_existing, e);
+  });
   sim::ResetProcessState();
   sim::OpenMachine(run);
 }

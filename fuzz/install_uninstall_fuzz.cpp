@@ -60,7 +60,8 @@ const Machines& Prepare() {
 void WritePackage(const fs::path& package, const std::string& inf) {
   // Emptied rather than made anew: it is the current directory.
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(package)) fs::remove_all(entry.path(), ec);
+  for (const auto& entry : fs::directory_iterator(package))
+    sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(entry.path(), e); });
   fuzz::WriteFile(package / "fuzz.inf", inf);
   std::set<std::string> names;
   std::string word;

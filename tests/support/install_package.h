@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tests/support/device_helpers.h"
+#include "platform/sim/base/interrupted.h"
 
 #include <string>
 #include <vector>
@@ -39,7 +40,9 @@ class InstallTest : public SimTest {
     UseInf("pkg.inf", ModelsInf(models, extra));
     for (const Model& m : models) WritePackageFile(m.file, PackageFileBytes(m.file));
   }
-  void RemovePackageFile(const std::string& name) { fs::remove(packageDir_ / name); }
+  void RemovePackageFile(const std::string& name) {
+    sim::Uninterrupted(packageDir_ / name, [&](auto& e) { return fs::remove(packageDir_ / name, e); });
+  }
   // The paths the start-up builds on the 9x family for pkg.inf.
   void SetLegacyPaths(const std::string& infName = "pkg.inf");
   // Where a model's file lands, and whether it is there with the package's bytes.

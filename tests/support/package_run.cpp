@@ -1,4 +1,5 @@
 #include "tests/support/package_run.h"
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/machine.h"
 
 namespace test {
@@ -7,7 +8,8 @@ void PackageRun::CopyExamplePackage(const std::string& infName) {
   const fs::path example = fs::path(SETUP_SOURCE_DIR) / "examples" / "package";
   for (const auto& entry : fs::directory_iterator(example)) {
     const std::string name = entry.path().filename().string();
-    fs::copy_file(entry.path(), packageDir_ / (name == "exampledrv.inf" ? infName : name));
+    const fs::path to = packageDir_ / (name == "exampledrv.inf" ? infName : name);
+    sim::Uninterrupted(to, [&](auto& e) { return fs::copy_file(entry.path(), to, e); });
   }
 }
 

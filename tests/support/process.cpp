@@ -1,4 +1,5 @@
 #include "tests/support/process.h"
+#include "platform/sim/base/interrupted.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,11 +16,12 @@ namespace test {
 namespace {
 
 std::string ReadAll(FILE* file) {
-  std::rewind(file);
+  const int fd = fileno(file);
+  ::lseek(fd, 0, SEEK_SET);
   std::string text;
   char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  ssize_t n;
+  while ((n = sim::ReadFully(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
   return text;
 }
 
@@ -35,9 +37,9 @@ ProcessRun RunProcess(const ProcessLaunch& launch) {
     run.err = "cannot make temporary files";
     return run;
   }
-  std::fwrite(launch.input.data(), 1, launch.input.size(), in);
-  std::fflush(in);
-  std::rewind(in);
+  // The files are used through their descriptors alone, which the child shares.
+  sim::WriteFully(fileno(in), launch.input.data(), launch.input.size());
+  ::lseek(fileno(in), 0, SEEK_SET);
 
   // Everything the child needs is made before the fork.
   std::vector<char*> argv;
@@ -71,7 +73,7 @@ ProcessRun RunProcess(const ProcessLaunch& launch) {
     _exit(127);
   }
   int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+  if (pid < 0 || sim::Restarted([&] { return waitpid(pid, &status, 0); }) != pid) {
     run.err = "cannot run " + launch.program;
   } else if (WIFEXITED(status)) {
     run.exit = WEXITSTATUS(status);

@@ -1,4 +1,5 @@
 #include "tests/support/sim_fixture.h"
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
@@ -18,7 +19,7 @@ void SimTest::SetUp() {
   root_ = fs::path(mkdtemp(pattern));
   machineDir_ = root_ / "machine";
   packageDir_ = root_ / "package";
-  fs::create_directories(packageDir_);
+  sim::Uninterrupted(packageDir_, [&](auto& e) { return fs::create_directories(packageDir_, e); });
   previousDir_ = fs::current_path();
   fs::current_path(packageDir_);
   sim::ResetProcessState();
@@ -34,20 +35,20 @@ void SimTest::TearDown() {
   }
   fs::current_path(previousDir_);
   std::error_code ec;
-  if (!HasFailure()) fs::remove_all(root_, ec);
+  if (!HasFailure()) sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(root_, e); });
   sim::ResetProcessState();
 }
 
 fs::path SimTest::WritePackageFile(const std::string& name, const std::string& bytes) {
   const fs::path path = packageDir_ / name;
-  fs::create_directories(path.parent_path());
+  sim::Uninterrupted(path, [&](auto& e) { return fs::create_directories(path.parent_path(), e); });
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }
 
 fs::path SimTest::WriteMachineFile(const std::string& windowsPath, const std::string& bytes) {
   const fs::path path = sim::HostPathOf(windowsPath);
-  fs::create_directories(path.parent_path());
+  sim::Uninterrupted(path, [&](auto& e) { return fs::create_directories(path.parent_path(), e); });
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

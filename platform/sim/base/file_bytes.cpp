@@ -2,9 +2,9 @@
 // interrupts is made again, so a timer of the process never makes a file look
 // unreadable.
 #include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/interrupted.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
 
 #include <fcntl.h>
@@ -22,11 +22,10 @@ bool ReadOpen(int fd, std::string& out, struct stat& info, size_t limit) {
       if (done == limit) return false;                          // grown past the limit since fstat
       out.resize(done + std::min<size_t>(4096, limit - done));  // the file may have grown since fstat
     }
-    const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadFully(fd, out.data() + done, out.size() - done);
     if (n < 0) return false;
-    if (n == 0) break;
     done += static_cast<size_t>(n);
+    if (done < out.size()) break;  // the end of the file
   }
   out.resize(done);
   return true;
@@ -41,9 +40,7 @@ bool SameStamp(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& out, struct stat* info, size_t limit) {
-  int fd;
-  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
+  const int fd = Restarted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
   struct stat own;
   const bool ok = fd >= 0 && ReadOpen(fd, out, info ? *info : own, limit);
   if (fd >= 0) ::close(fd);

@@ -1,21 +1,23 @@
 // Reading a file: CreateFileA of an existing file for reading, ReadFile,
 // CloseHandle. The program opens files only so, to compare two of them.
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
-#include <cstdio>
 #include <unordered_map>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sim {
 namespace {
 
-std::unordered_map<const void*, std::FILE*> g_files;
+std::unordered_map<const void*, int> g_files;  // the open file descriptor of each handle
 
 internal::ResetHook g_reset([] {
-  for (auto& [handle, file] : g_files) std::fclose(file);
+  for (auto& [handle, fd] : g_files) ::close(fd);
   g_files.clear();
 });
 
@@ -41,10 +43,11 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security
     return Fail(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND,
                 INVALID_HANDLE_VALUE);
   }
-  std::FILE* file = S_ISDIR(info.st_mode) ? nullptr : std::fopen(mapped.host.c_str(), "rb");
-  if (!file) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  const int fd =
+      S_ISDIR(info.st_mode) ? -1 : Restarted([&] { return ::open(mapped.host.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (fd < 0) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   void* handle = NewHandleValue(HandleKind::File);
-  g_files[handle] = file;
+  g_files[handle] = fd;
   LedgerOpen(HandleKind::File, handle);
   return handle;
 }
@@ -56,8 +59,9 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, v
   auto it = g_files.find(handle);
   if (it == g_files.end()) return Fail(ERROR_INVALID_HANDLE, FALSE);
   if (!buffer) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-  const size_t n = std::fread(buffer, 1, toRead, it->second);
-  if (std::ferror(it->second)) return Fail(ERROR_GEN_FAILURE, FALSE);
+  // As many bytes as asked for, fewer only at the end of the file.
+  const ssize_t n = ReadFully(it->second, buffer, toRead);
+  if (n < 0) return Fail(ERROR_GEN_FAILURE, FALSE);
   *read = static_cast<DWORD>(n);
   return TRUE;
 }
@@ -66,7 +70,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   if (!LedgerClose(HandleKind::File, handle, "CloseHandle")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   // The ledger and this table are forgotten together, so an open file handle is always here.
   auto it = g_files.find(handle);
-  std::fclose(it->second);
+  ::close(it->second);
   g_files.erase(it);
   return TRUE;
 }

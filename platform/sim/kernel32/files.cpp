@@ -1,4 +1,5 @@
 // Directory search, file copy and deletion on real files of the simulated drive.
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
@@ -162,15 +163,15 @@ BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfE
   // leaves either the old file or the new one.
   const fs::path temp = to.host.parent_path() / (".copy-" + std::to_string(getpid()) + "-" + to.host.filename().string());
   std::error_code ec;
-  fs::copy_file(from.host, temp, fs::copy_options::overwrite_existing, ec);
+  Uninterrupted(ec, [&](auto& e) { return fs::copy_file(from.host, temp, fs::copy_options::overwrite_existing, e); });
   if (!ec) {
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
     sim::internal::KillPoint();
-    fs::rename(temp, to.host, ec);
+    Uninterrupted(ec, [&](auto& e) { fs::rename(temp, to.host, e); });
   }
   if (ec) {
-    fs::remove(temp, ec);
+    Uninterrupted(ec, [&](auto& e) { return fs::remove(temp, e); });
     return Fail(ERROR_ACCESS_DENIED, FALSE);
   }
   Record({{"event", "file_copy"},
@@ -187,7 +188,7 @@ BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {
   struct stat info;
   if (::lstat(file.host.c_str(), &info) != 0) return Fail(MissingError(file), FALSE);
   if (S_ISDIR(info.st_mode) || ReadOnly(info)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  if (::unlink(file.host.c_str()) != 0) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (Restarted([&] { return ::unlink(file.host.c_str()); }) != 0) return Fail(ERROR_ACCESS_DENIED, FALSE);
   // "path" is the file as the drive names it; "path_bytes" the path exactly as
   // the caller gave it, since the platform accepts other letter cases.
   Record({{"event", "file_delete"},

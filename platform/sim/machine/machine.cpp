@@ -2,6 +2,7 @@
 #include "platform/sim/machine/machine.h"
 
 #include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/base/text.h"
 
@@ -204,24 +205,19 @@ std::string MachineText(const Machine& m) {
 
 void WriteAtomically(const fs::path& target, const std::string& bytes) {
   const fs::path temp = target.parent_path() / (target.filename().string() + ".tmp." + std::to_string(getpid()));
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = Restarted([&] { return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); });
   if (fd < 0) throw std::runtime_error("cannot write " + temp.string());
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      ::close(fd);
-      ::unlink(temp.c_str());
-      throw std::runtime_error("cannot write " + temp.string());
-    }
-    done += static_cast<size_t>(n);
+  if (!WriteFully(fd, bytes.data(), bytes.size())) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw std::runtime_error("cannot write " + temp.string());
   }
   // The data must be on disk before the rename makes it the machine file, or a
   // crash could leave an empty machine.json behind.
   ::fsync(fd);
   ::close(fd);
   internal::KillPoint();
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
+  if (Restarted([&] { return ::rename(temp.c_str(), target.c_str()); }) != 0) {
     ::unlink(temp.c_str());
     throw std::runtime_error("cannot replace " + target.string());
   }
@@ -283,7 +279,7 @@ void OpenMachine(const fs::path& dir) {
 void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
   const fs::path dir = fs::absolute(dirArg);
   if (fs::exists(dir / "machine.json")) throw std::runtime_error("a machine already exists at " + dir.string());
-  fs::create_directories(dir / "drive_c");
+  Uninterrupted(dir, [&](auto& e) { return fs::create_directories(dir / "drive_c", e); });
   Machine m;
   m.dir = dir;
   m.version = options.version;
@@ -292,7 +288,7 @@ void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
   g_machine = m;
   internal::MachineChanged();
   for (const char* sub : {"", "\\system32", "\\system32\\drivers", "\\INF"})
-    fs::create_directories(OnNewDrive(m, m.windows_directory + sub));
+    Uninterrupted(dir, [&](auto& e) { return fs::create_directories(OnNewDrive(m, m.windows_directory + sub), e); });
   if (g_populator && options.with_default_devices) g_populator(*g_machine, options);
   CollectBaseline(*g_machine);
   SaveMachine();

@@ -3,6 +3,7 @@
 // tests and people read what a run did.
 #include "platform/sim/machine/transcript.h"
 
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/machine.h"
 
 
@@ -37,11 +38,11 @@ void Record(nlohmann::json entry) {
   entry["pid"] = static_cast<long>(getpid());
   const std::string line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   const fs::path file = CurrentMachine().dir / "transcript.jsonl";
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = Restarted([&] { return ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); });
   if (fd >= 0) {
-    // One write per entry: O_APPEND keeps lines whole even when two processes share a machine.
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    (void)written;
+    // One write per entry, as a write to a file stops short only at an error: O_APPEND keeps
+    // lines whole even when two processes share a machine.
+    WriteFully(fd, line.data(), line.size());
     ::close(fd);
   }
   if (EchoEnabled() && entry.contains("summary") && entry["summary"].is_string()) {

@@ -3,6 +3,7 @@
 // and the platform's own INF files for them in the Windows INF directory,
 // each with its PNF. The INF files are of this simulation's own writing, in
 // the style of a Windows installation's.
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/setupapi/oem_staging.h"
@@ -91,7 +92,7 @@ std::string DriverImage(const char* file) { return std::string("MZ simulated dri
 
 void WriteFile(const std::string& windowsPath, const std::string& bytes) {
   const fs::path host = HostPathOf(windowsPath);
-  fs::create_directories(host.parent_path());
+  Uninterrupted(host, [&](auto& e) { return fs::create_directories(host.parent_path(), e); });
   std::ofstream out(host, std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) throw std::runtime_error("cannot write " + host.string());

@@ -6,6 +6,7 @@
 #include "platform/sim/setupapi/file_queue.h"
 
 #include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
@@ -147,7 +148,7 @@ DWORD MakeParentDirectory(const std::string& target) {
   const HostPath p = MapWindowsPath(target);
   if (!p.ok()) return p.error;
   std::error_code ec;
-  fs::create_directories(p.host.parent_path(), ec);
+  Uninterrupted(ec, [&](auto& e) { return fs::create_directories(p.host.parent_path(), e); });
   return ec ? ERROR_PATH_NOT_FOUND : ERROR_SUCCESS;
 }
 
@@ -158,7 +159,7 @@ BOOL RenameNoFault(const std::string& from, const std::string& to) {
   if (::stat(a.host.c_str(), &info) != 0) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (::stat(b.host.c_str(), &info) == 0) return Fail(ERROR_ALREADY_EXISTS, FALSE);
   std::error_code ec;
-  fs::rename(a.host, b.host, ec);
+  Uninterrupted(ec, [&](auto& e) { fs::rename(a.host, b.host, e); });
   if (ec) return Fail(ERROR_ACCESS_DENIED, FALSE);
   Record({{"event", "file_rename"},
           {"from", AnsiToUtf8(a.windows)},

@@ -12,6 +12,7 @@
 // An error is one line on standard error and exit code 1 (2 for a command
 // line that cannot be understood). Every change is written to machine.json
 // atomically, and a new machine appears only when it is complete.
+#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
@@ -117,14 +118,14 @@ int CommandNew(Args& args) {
   // Made beside its place and moved there whole, so that an interrupted
   // command leaves no half-made machine at DIR.
   const fs::path temp = dir.parent_path() / ("." + dir.filename().string() + ".new-" + std::to_string(getpid()));
-  fs::remove_all(temp, ec);
+  sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(temp, e); });
   try {
     sim::CreateMachine(temp, options);
   } catch (...) {
     fs::remove_all(temp, ec);
     throw;
   }
-  if (::rename(temp.c_str(), dir.c_str()) != 0) {
+  if (sim::Restarted([&] { return ::rename(temp.c_str(), dir.c_str()); }) != 0) {
     fs::remove_all(temp, ec);
     throw std::runtime_error("cannot move the new machine to " + dir.string());
   }
