@@ -33,11 +33,13 @@ const char* const kKnownKeys[] = {"format",       "version",     "windows_direct
 // Numbers may be written as JSON numbers or as "0x..." texts, which read better for
 // version values, languages and flags.
 DWORD ReadNumber(const json& value, const char* what) {
-  std::optional<long long> number;
+  // A plain value with -1 for "none": an optional's flag and payload tested in
+  // one condition make valgrind report a jump on an uninitialised payload.
+  long long number = -1;
   if (value.is_number_integer()) number = value.get<long long>();
-  else if (value.is_string()) number = ParseNumber(value.get<std::string>(), 0, 0xFFFFFFFF);
-  if (!number || *number < 0 || *number > 0xFFFFFFFF) Broken(std::string(what) + " is not a 32-bit number");
-  return static_cast<DWORD>(*number);
+  else if (value.is_string()) number = ParseNumber(value.get<std::string>(), 0, 0xFFFFFFFF).value_or(-1);
+  if (number < 0 || number > 0xFFFFFFFF) Broken(std::string(what) + " is not a 32-bit number");
+  return static_cast<DWORD>(number);
 }
 
 std::vector<std::string> ReadStrings(const json& value, const char* what) {
