@@ -37,15 +37,9 @@ const Case kCases[] = {
 std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) {
   std::map<std::string, std::string> state;
   for (const sim::Device& d : sim::LoadMachineFile(dir).devices) state["device " + d.instance_id] = test::DeviceLine(d);
-  const fs::path drive = dir / "drive_c";
-  for (const auto& entry : fs::recursive_directory_iterator(drive)) {
-    if (!entry.is_regular_file()) continue;
-    if (entry.path().filename().string().rfind(".copy-", 0) == 0) {
-      ++leftovers;
-      continue;
-    }
-    state[fs::relative(entry.path(), drive).string()] = test::ReadFile(entry.path());
-  }
+  state.merge(test::FilesUnder(dir / "drive_c", [&](const std::string& name) {
+    return name.rfind(".copy-", 0) == 0 && ++leftovers;
+  }));
   return state;
 }
 

@@ -106,4 +106,13 @@ std::string ReadFile(const fs::path& path) {
   return s.str();
 }
 
+std::map<std::string, std::string> FilesUnder(const fs::path& dir,
+                                              const std::function<bool(const std::string& name)>& skip) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.is_regular_file() && !skip(entry.path().filename().string()))
+      files[fs::relative(entry.path(), dir).string()] = ReadFile(entry.path());
+  return files;
+}
+
 }  // namespace test

@@ -9,6 +9,8 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,11 @@ std::string DeviceLine(const sim::Device& d);
 
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);
+
+// Every regular file under `dir` with its bytes, by its path relative to `dir`,
+// but those whose name `skip` accepts.
+std::map<std::string, std::string> FilesUnder(const fs::path& dir,
+                                              const std::function<bool(const std::string& name)>& skip);
 
 // A UTF-8 text in code page 936, converted independently of the compiler's
 // conversion of the program's Chinese texts, so that tests can check their bytes.

@@ -45,11 +45,7 @@ using Files = std::map<std::string, std::string>;  // by path in the machine, wi
 
 // machine.json (the devices) and the drive; the transcript is compared apart.
 Files MachineFiles(const fs::path& machine) {
-  Files files;
-  for (const auto& entry : fs::recursive_directory_iterator(machine))
-    if (entry.is_regular_file() && entry.path().filename() != "transcript.jsonl")
-      files[fs::relative(entry.path(), machine).string()] = test::ReadFile(entry.path());
-  return files;
+  return test::FilesUnder(machine, [](const std::string& name) { return name == "transcript.jsonl"; });
 }
 
 struct Outcome {
