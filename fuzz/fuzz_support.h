@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -83,10 +83,9 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string bytes;
+  sim::ReadWholeFile(path, bytes);
+  return bytes;
 }
 
 // Every regular file under `dir` with its bytes, by Linux path.

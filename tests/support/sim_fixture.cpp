@@ -1,4 +1,5 @@
 #include "tests/support/sim_fixture.h"
+#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iconv.h>
-#include <sstream>
 #include <unistd.h>
 
 namespace test {
@@ -100,10 +100,9 @@ std::string DeviceLine(const sim::Device& d) {
 }
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string bytes;
+  sim::ReadWholeFile(path, bytes);
+  return bytes;
 }
 
 std::map<std::string, std::string> FilesUnder(const fs::path& dir,
