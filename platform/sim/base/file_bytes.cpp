@@ -5,7 +5,6 @@
 #include "platform/sim/base/interrupted.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,7 +18,12 @@ bool ReadOpen(int fd, std::string& out, struct stat& info, size_t limit) {
   size_t done = 0;
   for (;;) {
     if (done == out.size()) {
-      if (done == limit) return false;                          // grown past the limit since fstat
+      if (done == limit) {
+        // Exactly `limit` bytes, unless the file has grown past it since fstat.
+        char more;
+        if (ReadFully(fd, &more, 1) != 0) return false;
+        break;
+      }
       out.resize(done + std::min<size_t>(4096, limit - done));  // the file may have grown since fstat
     }
     const ssize_t n = ReadFully(fd, out.data() + done, out.size() - done);
@@ -31,12 +35,6 @@ bool ReadOpen(int fd, std::string& out, struct stat& info, size_t limit) {
   return true;
 }
 
-bool SameStamp(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
 }  // namespace
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& out, struct stat* info, size_t limit) {
@@ -46,25 +44,6 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& out, struct s
   if (fd >= 0) ::close(fd);
   if (!ok) out.clear();
   return ok;
-}
-
-bool ReadSnapshot(const std::filesystem::path& path, std::string& out, FileSnapshot& snapshot, size_t limit) {
-  snapshot.bytes.reset();
-  if (!ReadWholeFile(path, out, &snapshot.info, limit)) return false;
-  struct timespec now;
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  if (now.tv_sec - snapshot.info.st_mtim.tv_sec <= 2 || now.tv_sec - snapshot.info.st_ctim.tv_sec <= 2)
-    snapshot.bytes = out;
-  return true;
-}
-
-bool Unchanged(const std::filesystem::path& path, const FileSnapshot& snapshot, struct stat* now) {
-  struct stat own;
-  struct stat& info = now ? *now : own;
-  if (::stat(path.c_str(), &info) != 0 || !SameStamp(snapshot.info, info)) return false;
-  if (!snapshot.bytes) return true;
-  std::string bytes;
-  return ReadWholeFile(path, bytes, nullptr, snapshot.bytes->size()) && bytes == *snapshot.bytes;
 }
 
 }  // namespace sim

@@ -2,9 +2,12 @@
 // CloseHandle. The program opens files only so, to compare two of them.
 #include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
+#include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 #include <fcntl.h>
@@ -14,10 +17,18 @@
 namespace sim {
 namespace {
 
-std::unordered_map<const void*, int> g_files;  // the open file descriptor of each handle
+// An open file: a file descriptor on disk, or the bytes of a file held in
+// memory as they were when it was opened (as an open file keeps its inode).
+struct OpenFile {
+  int fd = -1;
+  std::string bytes;
+  size_t at = 0;
+};
+std::unordered_map<const void*, OpenFile> g_files;
 
 internal::ResetHook g_reset([] {
-  for (auto& [handle, fd] : g_files) ::close(fd);
+  for (auto& [handle, file] : g_files)
+    if (file.fd >= 0) ::close(file.fd);
   g_files.clear();
 });
 
@@ -38,16 +49,19 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security
   const HostPath mapped = MapWindowsPath(path);
   if (!mapped.ok()) return Fail(mapped.error, INVALID_HANDLE_VALUE);
   struct stat info;
-  if (::stat(mapped.host.c_str(), &info) != 0) {
-    std::error_code ec;
-    return Fail(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND,
+  if (!StatPath(mapped.host, info))
+    return Fail(IsDirectoryPath(mapped.host.parent_path()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND,
                 INVALID_HANDLE_VALUE);
+  if (S_ISDIR(info.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  OpenFile file;
+  if (HeldInMemory(mapped.host)) {
+    if (!ReadFileBytes(mapped.host, file.bytes)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  } else {
+    file.fd = Restarted([&] { return ::open(mapped.host.c_str(), O_RDONLY | O_CLOEXEC); });
+    if (file.fd < 0) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }
-  const int fd =
-      S_ISDIR(info.st_mode) ? -1 : Restarted([&] { return ::open(mapped.host.c_str(), O_RDONLY | O_CLOEXEC); });
-  if (fd < 0) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   void* handle = NewHandleValue(HandleKind::File);
-  g_files[handle] = fd;
+  g_files[handle] = std::move(file);
   LedgerOpen(HandleKind::File, handle);
   return handle;
 }
@@ -60,7 +74,15 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, v
   if (it == g_files.end()) return Fail(ERROR_INVALID_HANDLE, FALSE);
   if (!buffer) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   // As many bytes as asked for, fewer only at the end of the file.
-  const ssize_t n = ReadFully(it->second, buffer, toRead);
+  OpenFile& file = it->second;
+  ssize_t n = 0;
+  if (file.fd >= 0) {
+    n = ReadFully(file.fd, buffer, toRead);
+  } else {
+    n = static_cast<ssize_t>(std::min<size_t>(toRead, file.bytes.size() - file.at));
+    std::memcpy(buffer, file.bytes.data() + file.at, static_cast<size_t>(n));
+    file.at += static_cast<size_t>(n);
+  }
   if (n < 0) return Fail(ERROR_GEN_FAILURE, FALSE);
   *read = static_cast<DWORD>(n);
   return TRUE;
@@ -70,7 +92,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   if (!LedgerClose(HandleKind::File, handle, "CloseHandle")) return Fail(ERROR_INVALID_HANDLE, FALSE);
   // The ledger and this table are forgotten together, so an open file handle is always here.
   auto it = g_files.find(handle);
-  ::close(it->second);
+  if (it->second.fd >= 0) ::close(it->second.fd);
   g_files.erase(it);
   return TRUE;
 }

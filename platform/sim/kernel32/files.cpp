@@ -1,20 +1,17 @@
-// Directory search, file copy and deletion on real files of the simulated drive.
-#include "platform/sim/base/interrupted.h"
+// Directory search, file copy and deletion on the files of the simulated drives.
 #include "platform/sim/base/text.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 #include <unordered_map>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace sim {
 namespace {
@@ -68,8 +65,7 @@ void Fill(const FoundEntry& entry, WIN32_FIND_DATAA* data) {
 // The error Windows gives for a path whose file is missing: no such file, or
 // no such directory on the way to it.
 DWORD MissingError(const HostPath& path) {
-  std::error_code ec;
-  return fs::is_directory(path.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  return IsDirectoryPath(path.host.parent_path()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
@@ -85,19 +81,19 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     return Unmodelled("FindFirstFileA", "pattern other than *.EXT in the current directory: " + AnsiToUtf8(pattern),
                       ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   const HostPath dir = MapWindowsPath(".");
-  std::error_code ec;
-  if (!dir.ok() || !fs::is_directory(dir.host, ec)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+  std::vector<std::string> names;
+  if (!dir.ok() || !ListDirectory(dir.host, names)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
   // A name matches when it ends in the extension, letter case aside ("*"
   // matches any start, the empty one too). NTFS hands out a directory's names
   // in the order of their upper-case form.
   std::vector<std::pair<std::string, FoundEntry>> listed;
-  for (auto it = fs::directory_iterator(dir.host, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (const std::string& name : names) {
     FoundEntry entry;
-    entry.name = Utf8ToAnsi(it->path().filename().string());
+    entry.name = Utf8ToAnsi(name);
     if (entry.name.size() < extension.size() || entry.name.size() >= MAX_PATH ||
         !EqualsNoCase(std::string_view(entry.name).substr(entry.name.size() - extension.size()), extension) ||
-        ::stat(it->path().c_str(), &entry.info) != 0)
+        !StatPath(dir.host / name, entry.info))
       continue;
     listed.emplace_back(UpperAnsi(entry.name), std::move(entry));
   }
@@ -149,31 +145,17 @@ BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfE
   const HostPath to = MapWindowsPath(target);
   if (!from.ok() || !to.ok()) return Fail(!from.ok() ? from.error : to.error, FALSE);
   struct stat source;
-  if (::stat(from.host.c_str(), &source) != 0) return Fail(MissingError(from), FALSE);
+  if (!StatPath(from.host, source)) return Fail(MissingError(from), FALSE);
   if (S_ISDIR(source.st_mode)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   struct stat existingTarget;
-  if (::stat(to.host.c_str(), &existingTarget) == 0) {
+  if (StatPath(to.host, existingTarget)) {
     if (failIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
     if (S_ISDIR(existingTarget.st_mode) || ReadOnly(existingTarget)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  } else {
-    std::error_code ec;
-    if (!fs::is_directory(to.host.parent_path(), ec)) return Fail(ERROR_PATH_NOT_FOUND, FALSE);
+  } else if (!IsDirectoryPath(to.host.parent_path())) {
+    return Fail(ERROR_PATH_NOT_FOUND, FALSE);
   }
-  // Written beside the target and renamed over it, so that an interrupted run
-  // leaves either the old file or the new one.
-  const fs::path temp = to.host.parent_path() / (".copy-" + std::to_string(getpid()) + "-" + to.host.filename().string());
-  std::error_code ec;
-  Uninterrupted(ec, [&](auto& e) { return fs::copy_file(from.host, temp, fs::copy_options::overwrite_existing, e); });
-  if (!ec) {
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
-    sim::internal::KillPoint();
-    Uninterrupted(ec, [&](auto& e) { fs::rename(temp, to.host, e); });
-  }
-  if (ec) {
-    Uninterrupted(ec, [&](auto& e) { return fs::remove(temp, e); });
-    return Fail(ERROR_ACCESS_DENIED, FALSE);
-  }
+  // Replaced whole, so that an interrupted run leaves either the old file or the new one.
+  if (!CopyFileBytes(from.host, to.host)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   Record({{"event", "file_copy"},
           {"from", AnsiToUtf8(from.windows)},
           {"to", AnsiToUtf8(to.windows)},
@@ -186,9 +168,9 @@ BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {
   const HostPath file = MapWindowsPath(path);
   if (!file.ok()) return Fail(file.error, FALSE);
   struct stat info;
-  if (::lstat(file.host.c_str(), &info) != 0) return Fail(MissingError(file), FALSE);
+  if (!StatPath(file.host, info)) return Fail(MissingError(file), FALSE);
   if (S_ISDIR(info.st_mode) || ReadOnly(info)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  if (Restarted([&] { return ::unlink(file.host.c_str()); }) != 0) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (!RemoveFile(file.host)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   // "path" is the file as the drive names it; "path_bytes" the path exactly as
   // the caller gave it, since the platform accepts other letter cases.
   Record({{"event", "file_delete"},

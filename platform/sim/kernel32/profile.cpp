@@ -13,10 +13,10 @@
 // the same INF many times in one action (the copied-file deletion reads
 // "DestinationDirs" once per line). The parse keeps the file's text and
 // points into it: no line is copied. Whether a kept parse still holds is the
-// simulation's one freshness rule (base/file_bytes.h).
-#include "platform/sim/base/file_bytes.h"
+// simulation's one freshness rule (machine/drive.h).
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 

@@ -1,6 +1,7 @@
 // The device tree of the machine: devices by instance id and device-node
 // number, the standard setup classes, saving after a change, and the files
 // that have changed since the machine was new.
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/devices.h"
 
 #include "platform/sim/base/numbers.h"
@@ -55,10 +56,7 @@ std::set<std::string> CurrentFiles() {
   for (const std::string& root : {m.windows_directory, m.system_directory}) {
     const HostPath p = MapWindowsPath(root);
     if (!p.ok()) continue;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(p.host, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-      if (it->is_regular_file()) out.insert(fs::relative(it->path(), driveC).string());
+    for (const fs::path& file : FilesUnder(p.host)) out.insert(file.lexically_relative(driveC).string());
   }
   return out;
 }

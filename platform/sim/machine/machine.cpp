@@ -1,4 +1,4 @@
-// The simulated machine: machine.json and drive_c/ in one directory.
+// The simulated machine's file, machine.json: read, written and checked.
 #include "platform/sim/machine/machine.h"
 
 #include "platform/sim/base/file_bytes.h"
@@ -20,8 +20,6 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
-std::optional<Machine> g_machine;
-MachinePopulator g_populator = nullptr;
 
 const char* const kKnownKeys[] = {"format",       "version",     "windows_directory", "system_directory",
                                   "windows_directory_fails",     "language",          "ansi_code_page",
@@ -175,8 +173,10 @@ ordered_json DeviceToJson(const Device& d, UINT cp) {
   return j;
 }
 
+}  // namespace
+
 // The whole machine as the file holds it, every object's members sorted.
-std::string MachineText(const Machine& m) {
+std::string MachineFileText(const Machine& m) {
   const UINT cp = m.CodePage();
   json j = m.extra;
   j["format"] = 1;
@@ -205,6 +205,8 @@ std::string MachineText(const Machine& m) {
   return file.dump(2) + "\n";
 }
 
+namespace {
+
 void WriteAtomically(const fs::path& target, const std::string& bytes) {
   const fs::path temp = target.parent_path() / (target.filename().string() + ".tmp." + std::to_string(getpid()));
   const int fd = Restarted([&] { return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); });
@@ -225,26 +227,9 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
   }
 }
 
-// A new machine's drive holds only what CreateMachine makes, named as it
-// names it, so a Windows path of it maps to the drive by its names alone.
-fs::path OnNewDrive(const Machine& m, const std::string& windowsPath) {
-  std::string rest = CodePageToUtf8(windowsPath.substr(std::min<size_t>(3, windowsPath.size())), m.CodePage());
-  std::replace(rest.begin(), rest.end(), '\\', '/');
-  return m.dir / "drive_c" / rest;
-}
-
-void CollectBaseline(Machine& m) {
-  m.baseline_files.clear();
-  const fs::path windows = OnNewDrive(m, m.windows_directory);
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(windows, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (it->is_regular_file()) m.baseline_files.push_back(fs::relative(it->path(), m.dir / "drive_c").string());
-  }
-  std::sort(m.baseline_files.begin(), m.baseline_files.end());
-}
-
 }  // namespace
+
+void internal::WriteMachineFile(const Machine& m) { WriteAtomically(m.dir / "machine.json", MachineFileText(m)); }
 
 UINT Machine::CodePage() const {
   if (ansi_code_page) return *ansi_code_page;
@@ -257,13 +242,9 @@ fs::path DefaultMachineDir() {
   return fs::temp_directory_path() / "setup-sim-default";
 }
 
-void SetMachinePopulator(MachinePopulator populate) { g_populator = populate; }
-
-Machine LoadMachineFile(const fs::path& dir) {
+Machine ParseMachineFile(const std::string& text, const fs::path& dir) {
   const fs::path file = dir / "machine.json";
-  std::string bytes;
-  if (!ReadWholeFile(file, bytes)) throw std::runtime_error("no machine at " + dir.string() + " (machine.json cannot be read)");
-  json j = json::parse(bytes, nullptr, false);
+  json j = json::parse(text, nullptr, false);
   if (j.is_discarded()) throw std::runtime_error(file.string() + ": not valid JSON");
   try {
     return FromJson(j, dir);
@@ -272,55 +253,11 @@ Machine LoadMachineFile(const fs::path& dir) {
   }
 }
 
-void OpenMachine(const fs::path& dir) {
-  Machine loaded = LoadMachineFile(fs::absolute(dir));
-  g_machine = std::move(loaded);
-  internal::MachineChanged();
-}
-
-void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
-  const fs::path dir = fs::absolute(dirArg);
-  if (fs::exists(dir / "machine.json")) throw std::runtime_error("a machine already exists at " + dir.string());
-  Uninterrupted(dir, [&](auto& e) { return fs::create_directories(dir / "drive_c", e); });
-  Machine m;
-  m.dir = dir;
-  m.version = options.version;
-  m.language = options.language;
-  m.architecture = options.architecture;
-  g_machine = m;
-  internal::MachineChanged();
-  for (const char* sub : {"", "\\system32", "\\system32\\drivers", "\\INF"})
-    Uninterrupted(dir, [&](auto& e) { return fs::create_directories(OnNewDrive(m, m.windows_directory + sub), e); });
-  if (g_populator && options.with_default_devices) g_populator(*g_machine, options);
-  CollectBaseline(*g_machine);
-  SaveMachine();
-}
-
-Machine& CurrentMachine() {
-  if (!g_machine) {
-    const char* chosen = std::getenv("SETUP_MACHINE");
-    const fs::path dir = chosen && *chosen ? fs::path(chosen) : DefaultMachineDir();
-    if (!fs::exists(dir / "machine.json")) {
-      if (chosen && *chosen) {
-        std::fprintf(stderr, "setup: SETUP_MACHINE names %s, which holds no machine.json\n", chosen);
-        std::exit(3);
-      }
-      CreateMachine(dir);
-    } else {
-      try {
-        OpenMachine(dir);
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "setup: %s\n", e.what());
-        std::exit(3);
-      }
-    }
-  }
-  return *g_machine;
-}
-
-void SaveMachine() {
-  Machine& m = CurrentMachine();
-  WriteAtomically(m.dir / "machine.json", MachineText(m));
+Machine LoadMachineFile(const fs::path& dir) {
+  std::string bytes;
+  if (!ReadWholeFile(dir / "machine.json", bytes))
+    throw std::runtime_error("no machine at " + dir.string() + " (machine.json cannot be read)");
+  return ParseMachineFile(bytes, dir);
 }
 
 }  // namespace sim

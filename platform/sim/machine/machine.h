@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,8 +49,11 @@ struct FaultRule {
   bool operator==(const FaultRule&) const = default;
 };
 
+struct MemoryDrive;
+
 struct Machine {
   fs::path dir;  // the machine directory: machine.json, drive_c/, transcript.jsonl
+  std::shared_ptr<MemoryDrive> memory;  // drive C when the machine is held in memory; null: dir's drive_c/
   DWORD version = 0x4A65000A;  // what GetVersion returns (default: Windows 10, build 19045)
   std::string windows_directory = "C:\\WINDOWS";
   std::string system_directory = "C:\\WINDOWS\\system32";
@@ -83,10 +87,33 @@ Machine& CurrentMachine();
 void OpenMachine(const fs::path& dir);
 // Writes a new machine into `dir` (which must not hold one) and opens it.
 void CreateMachine(const fs::path& dir, const NewMachineOptions& options = {});
-// Saves the current machine atomically: a temporary file, then a rename.
+// Saves the current machine atomically: a temporary file, then a rename. A
+// machine held in memory keeps the saved state in memory.
 void SaveMachine();
 // Reads a machine file without opening it; throws std::runtime_error on error.
 Machine LoadMachineFile(const fs::path& dir);
+// The machine file's text, and a machine read back from one (throws
+// std::runtime_error with the reason when it cannot be).
+std::string MachineFileText(const Machine& m);
+Machine ParseMachineFile(const std::string& text, const fs::path& dir);
+// The machine as a new process finds it: machine.json read again, or a
+// machine held in memory as it was last saved.
+void ReopenMachine();
+
+// A machine held wholly in memory, for runs of thousands of inputs: its
+// device tree, settings and drive C live in this process, and a change
+// writes nothing to disk (the transcript is the in-memory list alone).
+// Creates a new one and opens it.
+void CreateMachineInMemory(const NewMachineOptions& options = {});
+// Opens `machine`, a machine held in memory as CurrentMachine() gave it.
+void SwitchToMachine(const Machine& machine);
+// Takes the open in-memory machine as it is now for the state RestoreMachine
+// brings back. From here its drive keeps each changed file's old bytes.
+void CheckpointMachine();
+// Brings the open in-memory machine back to its checkpoint: each file changed
+// since (the cost grows with what changed, not with the drive), and the device
+// tree and settings (copied whole: a few dozen devices).
+void RestoreMachine();
 // The default machine directory used when SETUP_MACHINE is not set.
 fs::path DefaultMachineDir();
 // Hook for the device services: fills a new machine's device tree and inbox
@@ -120,6 +147,13 @@ struct MachineChangeHook {
   explicit MachineChangeHook(void (*changed)());
 };
 void MachineChanged();
+// Opens `m` as the current machine.
+void OpenMachineValue(Machine m);
+// Writes the machine file of `m`, a machine on disk, atomically.
+void WriteMachineFile(const Machine& m);
+// Fills `m`, a machine with nothing on its drive yet, as a new machine is
+// (directories, devices, inbox files), opens it and saves it.
+void MakeNewMachine(Machine m, const NewMachineOptions& options);
 
 // A point where the simulation has just changed the machine, or is about to
 // replace a file with new bytes already written: with SETUP_SIM_KILL_AT=N the

@@ -2,8 +2,8 @@
 // drive Z the Linux root, as Wine maps them.
 #include "platform/sim/machine/paths.h"
 
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
-
 
 #include <algorithm>
 #include <cctype>
@@ -44,13 +44,13 @@ fs::path DriveRoot(char drive) {
 
 // Finds `name` in `dir` ignoring letter case; the exact name is preferred.
 std::optional<std::string> FindEntryNoCase(const fs::path& dir, const std::string& utf8Name) {
-  std::error_code ec;
-  if (fs::exists(dir / utf8Name, ec)) return utf8Name;
+  struct stat info;
+  if (StatPath(dir / utf8Name, info)) return utf8Name;
   const std::string wanted = UpperAnsi(Utf8ToAnsi(utf8Name));
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string entry = it->path().filename().string();
+  std::vector<std::string> names;
+  ListDirectory(dir, names);
+  for (const std::string& entry : names)
     if (UpperAnsi(Utf8ToAnsi(entry)) == wanted) return entry;
-  }
   return std::nullopt;
 }
 

@@ -3,12 +3,11 @@
 // and the platform's own INF files for them in the Windows INF directory,
 // each with its PNF. The INF files are of this simulation's own writing, in
 // the style of a Windows installation's.
-#include "platform/sim/base/interrupted.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/setupapi/oem_staging.h"
 
-#include <fstream>
 
 namespace sim::internal {
 namespace {
@@ -92,10 +91,8 @@ std::string DriverImage(const char* file) { return std::string("MZ simulated dri
 
 void WriteFile(const std::string& windowsPath, const std::string& bytes) {
   const fs::path host = HostPathOf(windowsPath);
-  Uninterrupted(host, [&](auto& e) { return fs::create_directories(host.parent_path(), e); });
-  std::ofstream out(host, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + host.string());
+  if (!MakeDirectories(host.parent_path()) || !WriteFileBytes(host, bytes))
+    throw std::runtime_error("cannot write " + host.string());
 }
 
 void Populate(Machine& m, const NewMachineOptions&) {

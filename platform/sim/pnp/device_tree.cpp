@@ -3,6 +3,7 @@
 // device that needs one.
 #include "platform/sim/pnp/pnp.h"
 
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/devices.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
@@ -118,15 +119,17 @@ std::optional<std::string> InstallBestDriver(Device& device) {
 std::vector<StagedInf> StagedInfFiles() {
   std::vector<StagedInf> out;
   const fs::path dir = HostPathOf(InfDirectory());
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = Utf8ToAnsi(it->path().filename().string());
+  std::vector<std::string> listed;
+  ListDirectory(dir, listed);
+  for (const std::string& hostName : listed) {
+    const std::string name = Utf8ToAnsi(hostName);
     if (name.size() < 8 || !EqualsNoCase(name.substr(0, 3), "oem") || !EqualsNoCase(name.substr(name.size() - 4), ".inf"))
       continue;
     StagedInf s;
     s.inf = InfDirectory() + "\\" + name;
     const HostPath pnf = MapWindowsPath(PnfPathOf(s.inf));
-    s.has_pnf = pnf.ok() && fs::exists(pnf.host);
+    struct stat info;
+    s.has_pnf = pnf.ok() && StatPath(pnf.host, info);
     s.source = PnfSourcePath(PnfPathOf(s.inf)).value_or(std::string());
     out.push_back(s);
   }

@@ -5,11 +5,10 @@
 // the default one give.
 #include "platform/sim/setupapi/file_queue.h"
 
-#include "platform/sim/base/file_bytes.h"
-#include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
@@ -124,7 +123,7 @@ DWORD QueueSection(FileQueueData& out, const InfData& inf, const std::string& se
 std::optional<uint64_t> FileVersionOf(const std::string& windowsPath) {
   const HostPath p = MapWindowsPath(windowsPath);
   std::string bytes;
-  if (!p.ok() || !ReadWholeFile(p.host, bytes)) return std::nullopt;
+  if (!p.ok() || !ReadFileBytes(p.host, bytes)) return std::nullopt;
   auto dword = [&](size_t at) {
     uint32_t v = 0;
     std::memcpy(&v, bytes.data() + at, 4);
@@ -140,27 +139,23 @@ std::optional<uint64_t> FileVersionOf(const std::string& windowsPath) {
 bool Exists(const std::string& windowsPath) {
   const HostPath p = MapWindowsPath(windowsPath);
   struct stat info;
-  return p.ok() && ::stat(p.host.c_str(), &info) == 0;
+  return p.ok() && StatPath(p.host, info);
 }
 
 // Makes the target's directory, as the queue does before a copy.
 DWORD MakeParentDirectory(const std::string& target) {
   const HostPath p = MapWindowsPath(target);
   if (!p.ok()) return p.error;
-  std::error_code ec;
-  Uninterrupted(ec, [&](auto& e) { return fs::create_directories(p.host.parent_path(), e); });
-  return ec ? ERROR_PATH_NOT_FOUND : ERROR_SUCCESS;
+  return MakeDirectories(p.host.parent_path()) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
 }
 
 BOOL RenameNoFault(const std::string& from, const std::string& to) {
   const HostPath a = MapWindowsPath(from), b = MapWindowsPath(to);
   if (!a.ok() || !b.ok()) return Fail(!a.ok() ? a.error : b.error, FALSE);
   struct stat info;
-  if (::stat(a.host.c_str(), &info) != 0) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
-  if (::stat(b.host.c_str(), &info) == 0) return Fail(ERROR_ALREADY_EXISTS, FALSE);
-  std::error_code ec;
-  Uninterrupted(ec, [&](auto& e) { fs::rename(a.host, b.host, e); });
-  if (ec) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (!StatPath(a.host, info)) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (StatPath(b.host, info)) return Fail(ERROR_ALREADY_EXISTS, FALSE);
+  if (!RenamePath(a.host, b.host)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   Record({{"event", "file_rename"},
           {"from", AnsiToUtf8(a.windows)},
           {"to", AnsiToUtf8(b.windows)},

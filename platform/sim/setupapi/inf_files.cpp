@@ -10,10 +10,10 @@
 // double-byte characters whole, as the platform compares the Unicode text.
 #include "platform/sim/setupapi/inf_files.h"
 
-#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 
 #include <cstdint>
@@ -359,14 +359,12 @@ InfLoad LoadInf(const std::string& windowsPath) {
   auto failed = [](DWORD error) { return InfLoad{nullptr, error}; };
   if (!mapped.ok()) return failed(mapped.error == ERROR_FILENAME_EXCED_RANGE ? ERROR_FILE_NOT_FOUND : mapped.error);
   struct stat info;
-  if (::stat(mapped.host.c_str(), &info) != 0) {
-    std::error_code ec;
-    return failed(fs::is_directory(mapped.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-  }
+  if (!StatPath(mapped.host, info))
+    return failed(IsDirectoryPath(mapped.host.parent_path()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   if (!S_ISREG(info.st_mode)) return failed(ERROR_ACCESS_DENIED);
   const Machine& m = CurrentMachine();
   std::string bytes;
-  if (!ReadWholeFile(mapped.host, bytes)) return failed(ERROR_ACCESS_DENIED);
+  if (!ReadFileBytes(mapped.host, bytes)) return failed(ERROR_ACCESS_DENIED);
   InfLoad load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
   if (load.inf && !load.inf->win4) return failed(ERROR_WRONG_INF_STYLE);
   return load;

@@ -4,6 +4,7 @@
 #include "platform/sim/setupapi/inf_models.h"
 
 #include "platform/sim/base/numbers.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 
 #include <algorithm>
@@ -190,11 +191,13 @@ std::optional<DWORD> MatchRank(const Device& device, const ModelEntry& model) {
 std::vector<DriverCandidate> CompatibleDrivers(const Device& device) {
   std::vector<DriverCandidate> out;
   const fs::path dir = HostPathOf(InfDirectory());
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = Utf8ToAnsi(it->path().filename().string());
-    if (name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".inf") && it->is_regular_file())
+  std::vector<std::string> names, listed;
+  ListDirectory(dir, listed);
+  for (const std::string& hostName : listed) {
+    const std::string name = Utf8ToAnsi(hostName);
+    struct stat info;
+    if (name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".inf") && StatPath(dir / hostName, info) &&
+        S_ISREG(info.st_mode))
       names.push_back(name);
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return UpperAnsi(a) < UpperAnsi(b); });

@@ -4,17 +4,16 @@
 // the name it has.
 #include "platform/sim/setupapi/oem_staging.h"
 
-#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 #include "platform/sim/setupapi/inf_files.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 namespace sim::internal {
 namespace {
@@ -46,15 +45,13 @@ bool WritePnf(const std::string& pnfWindowsPath, const std::string& sourceDirect
   bytes.append(reinterpret_cast<const char*>(&kPathMedia), 4);
   bytes.append(reinterpret_cast<const char*>(&length), 4);
   bytes += sourceDirectory;
-  std::ofstream out(p.host, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return static_cast<bool>(out);
+  return WriteFileBytes(p.host, bytes);
 }
 
 std::optional<std::string> PnfSourcePath(const std::string& pnfWindowsPath) {
   const HostPath p = MapWindowsPath(pnfWindowsPath);
   std::string bytes;
-  if (!p.ok() || !ReadWholeFile(p.host, bytes) || bytes.size() < 16 || bytes.compare(0, 8, kPnfMagic, 8) != 0)
+  if (!p.ok() || !ReadFileBytes(p.host, bytes) || bytes.size() < 16 || bytes.compare(0, 8, kPnfMagic, 8) != 0)
     return std::nullopt;
   DWORD mediaType = 0, length = 0;
   std::memcpy(&mediaType, bytes.data() + 8, 4);
@@ -68,24 +65,27 @@ DWORD StageInf(const std::string& source, std::string& staged) {
   if (!IsFullWindowsPath(source) || source.size() >= MAX_PATH) return ERROR_FILE_NOT_FOUND;
   const HostPath mapped = MapWindowsPath(source);
   std::string bytes;
-  std::error_code ec;
-  if (!mapped.ok() || !fs::is_regular_file(mapped.host, ec) || !ReadWholeFile(mapped.host, bytes)) return ERROR_FILE_NOT_FOUND;
+  if (!mapped.ok() || !ReadFileBytes(mapped.host, bytes)) return ERROR_FILE_NOT_FOUND;
   const InfLoad load = LoadInf(mapped.windows);
   if (!load.inf) return load.error;
 
   const std::string infDir = InfDirectory();
   const fs::path infHost = HostPathOf(infDir);
   std::optional<std::string> existing;
-  if (fs::equivalent(mapped.host.parent_path(), infHost, ec)) existing = mapped.windows;
+  if (SameDirectory(mapped.host.parent_path(), infHost)) existing = mapped.windows;
   std::vector<unsigned> taken;
-  for (auto it = fs::directory_iterator(infHost, ec); !existing && !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    const std::string name = Utf8ToAnsi(it->path().filename().string());
+  std::vector<std::string> names;
+  if (!existing) ListDirectory(infHost, names);
+  for (const std::string& hostName : names) {
+    const std::string name = Utf8ToAnsi(hostName);
     const auto number = OemNumber(name);
     if (!number) continue;
     taken.push_back(*number);
     std::string other;
-    if (ReadWholeFile(it->path(), other) && other == bytes) existing = infDir + "\\" + name;
+    if (ReadFileBytes(infHost / hostName, other) && other == bytes) {
+      existing = infDir + "\\" + name;
+      break;
+    }
   }
   if (existing) {
     staged = *existing;

@@ -1,4 +1,5 @@
-// The one number parser and the one UTF-8 decoder of the simulation.
+// The one number parser, the one UTF-8 decoder and the one whole-file reader of the simulation.
+#include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/numbers.h"
 #include "platform/sim/base/text.h"
 
@@ -7,6 +8,8 @@
 #include <climits>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -44,3 +47,20 @@ TEST(DecodeUtf8, GivesEachCharacterOrOneReplacementPerBrokenByte) {
 }
 
 }  // namespace
+
+// A file is read whole up to its limit, a file of exactly the limit included,
+// and refused beyond it.
+TEST(ReadWholeFile, ReadsUpToItsLimitAndNeverInPart) {
+  char pattern[] = "/tmp/setup-bytes-XXXXXX";
+  const int fd = mkstemp(pattern);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, "12345678", 8), 8);
+  close(fd);
+  const std::pair<size_t, bool> cases[] = {{SIZE_MAX, true}, {9, true}, {8, true}, {7, false}, {0, false}};
+  for (const auto& [limit, read] : cases) {
+    std::string bytes = "old";
+    EXPECT_EQ(sim::ReadWholeFile(pattern, bytes, nullptr, limit), read) << limit;
+    EXPECT_EQ(bytes, read ? "12345678" : "") << limit;
+  }
+  unlink(pattern);
+}

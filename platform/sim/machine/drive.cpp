@@ -1,0 +1,345 @@
+// Files on disk, and drive C held in memory with a journal of what changed
+// since a checkpoint.
+#include "platform/sim/machine/drive.h"
+
+#include "platform/sim/base/file_bytes.h"
+#include "platform/sim/base/interrupted.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/memory_drive.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+constexpr dev_t kMemoryDevice = 0x6d656d;  // "mem"
+
+bool SameStamp(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+struct timespec Now() {
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now;
+}
+
+// The open machine's drive C when it is held in memory.
+MemoryDrive* g_open = nullptr;
+
+// The memory drive a path lies on and its key there; null for a path on disk.
+MemoryDrive* OnMemoryDrive(const fs::path& path, std::string& key) {
+  if (!g_open) return nullptr;
+  static const std::string root = (internal::MemoryDriveRoot() / "drive_c").string();
+  const std::string& text = path.native();
+  if (text.compare(0, root.size(), root) != 0 || (text.size() > root.size() && text[root.size()] != '/')) return nullptr;
+  key = text.size() > root.size() ? text.substr(root.size() + 1) : std::string();
+  while (!key.empty() && key.back() == '/') key.pop_back();
+  return g_open;
+}
+
+std::string ParentKey(const std::string& key) {
+  const size_t slash = key.rfind('/');
+  return slash == std::string::npos ? std::string() : key.substr(0, slash);
+}
+std::string NameOf(const std::string& key) { return key.substr(key.rfind('/') + 1); }
+
+MemoryNode* Find(MemoryDrive& drive, const std::string& key) {
+  auto it = drive.nodes.find(key);
+  return it == drive.nodes.end() ? nullptr : &it->second;
+}
+
+// Called before a node changes: the first change since the checkpoint keeps
+// the node as it was.
+void Journal(MemoryDrive& drive, const std::string& key) {
+  if (!drive.journaling || drive.undo.count(key)) return;
+  const MemoryNode* node = Find(drive, key);
+  drive.undo.emplace(key, node ? std::optional<MemoryNode>(*node) : std::nullopt);
+}
+
+MemoryNode* Directory(MemoryDrive& drive, const std::string& key) {
+  MemoryNode* node = Find(drive, key);
+  return node && node->directory ? node : nullptr;
+}
+
+// A new or rewritten file with `bytes`; false when its directory is missing
+// or a directory has its name.
+bool Put(MemoryDrive& drive, const std::string& key, std::string_view bytes, const struct timespec& modified) {
+  const std::string parent = ParentKey(key);
+  MemoryNode* dir = Directory(drive, parent);
+  MemoryNode* existing = Find(drive, key);
+  if (key.empty() || !dir || (existing && existing->directory)) return false;
+  if (!existing) {
+    Journal(drive, parent);
+    Directory(drive, parent)->children.insert(NameOf(key));
+  }
+  Journal(drive, key);
+  MemoryNode& node = drive.nodes[key];
+  node.bytes.assign(bytes);
+  node.modified = modified;
+  node.changed = Now();
+  node.id = drive.next_id++;
+  return true;
+}
+
+void Fill(const MemoryNode& node, struct stat& info) {
+  info = {};
+  info.st_dev = kMemoryDevice;
+  info.st_ino = node.id;
+  info.st_mode = node.directory ? (S_IFDIR | 0755) : (S_IFREG | 0644);
+  info.st_nlink = 1;
+  info.st_size = node.directory ? 0 : static_cast<off_t>(node.bytes.size());
+  info.st_mtim = node.modified;
+  info.st_ctim = node.changed;
+  info.st_atim = node.modified;
+}
+
+// Writes beside the target and renames over it, so that a run killed at any
+// point leaves the old file or the new one. A copy has a kill point between
+// the two, as a copy on disk always had; a written file has none.
+bool ReplaceOnDisk(const fs::path& path, std::string_view bytes, const struct timespec* modified, bool killPoint) {
+  const fs::path temp = path.parent_path() / (".write-" + std::to_string(getpid()) + "-" + path.filename().string());
+  const int fd = Restarted([&] { return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); });
+  if (fd < 0) return false;
+  bool ok = WriteFully(fd, bytes.data(), bytes.size());
+  if (ok && modified) {
+    const struct timespec times[2] = {*modified, *modified};
+    ok = ::futimens(fd, times) == 0;
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (ok) {
+    if (killPoint) internal::KillPoint();
+    ok = Restarted([&] { return ::rename(temp.c_str(), path.c_str()); }) == 0;
+  }
+  if (!ok) Restarted([&] { return ::unlink(temp.c_str()); });
+  return ok;
+}
+
+}  // namespace
+
+bool HeldInMemory(const fs::path& path) {
+  std::string key;
+  return OnMemoryDrive(path, key) != nullptr;
+}
+
+bool StatPath(const fs::path& path, struct stat& info) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
+    const MemoryNode* node = Find(*drive, key);
+    if (node) Fill(*node, info);
+    return node != nullptr;
+  }
+  return Restarted([&] { return ::stat(path.c_str(), &info); }) == 0;
+}
+
+bool IsDirectoryPath(const fs::path& path) {
+  struct stat info;
+  return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool ListDirectory(const fs::path& dir, std::vector<std::string>& names) {
+  names.clear();
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
+    const MemoryNode* node = Directory(*drive, key);
+    if (node) names.assign(node->children.begin(), node->children.end());
+    return node != nullptr;
+  }
+  std::error_code ec;
+  auto it = fs::directory_iterator(dir, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(it->path().filename().string());
+  return !ec;
+}
+
+std::vector<fs::path> FilesUnder(const fs::path& dir) {
+  std::vector<fs::path> out;
+  std::vector<std::string> names;
+  if (!ListDirectory(dir, names)) return out;
+  for (const std::string& name : names) {
+    const fs::path path = dir / name;
+    struct stat info;
+    if (!StatPath(path, info)) continue;
+    if (S_ISDIR(info.st_mode)) {
+      for (fs::path& inner : FilesUnder(path)) out.push_back(std::move(inner));
+    } else if (S_ISREG(info.st_mode)) {
+      out.push_back(path);
+    }
+  }
+  return out;
+}
+
+bool ReadFileBytes(const fs::path& path, std::string& out, struct stat* info, size_t limit) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
+    const MemoryNode* node = Find(*drive, key);
+    out.clear();
+    if (!node || node->directory || node->bytes.size() > limit) return false;
+    out = node->bytes;
+    if (info) Fill(*node, *info);
+    return true;
+  }
+  return ReadWholeFile(path, out, info, limit);
+}
+
+bool WriteFileBytes(const fs::path& path, std::string_view bytes) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(path, key)) return Put(*drive, key, bytes, Now());
+  return ReplaceOnDisk(path, bytes, nullptr, false);
+}
+
+bool MakeDirectories(const fs::path& dir) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
+    if (key.empty()) return true;
+    if (!MakeDirectories(dir.parent_path())) return false;
+    if (MemoryNode* node = Find(*drive, key)) return node->directory;
+    const std::string parent = ParentKey(key);
+    Journal(*drive, parent);
+    Journal(*drive, key);
+    drive->nodes[parent].children.insert(NameOf(key));
+    MemoryNode& node = drive->nodes[key];
+    node.directory = true;
+    node.modified = node.changed = Now();
+    node.id = drive->next_id++;
+    return true;
+  }
+  std::error_code ec;
+  Uninterrupted(ec, [&](auto& e) { return fs::create_directories(dir, e); });
+  return !ec && IsDirectoryPath(dir);
+}
+
+bool CopyFileBytes(const fs::path& from, const fs::path& to) {
+  std::string fromKey, toKey;
+  const bool memoryFrom = OnMemoryDrive(from, fromKey) != nullptr;
+  MemoryDrive* drive = OnMemoryDrive(to, toKey);
+  if (!memoryFrom && !drive) {
+    // Disk to disk with the kernel's copy: no pass of the bytes through here.
+    const fs::path temp = to.parent_path() / (".copy-" + std::to_string(getpid()) + "-" + to.filename().string());
+    struct stat source;
+    std::error_code ec;
+    if (!StatPath(from, source)) return false;
+    Uninterrupted(ec, [&](auto& e) { return fs::copy_file(from, temp, fs::copy_options::overwrite_existing, e); });
+    if (!ec) {
+      const struct timespec times[2] = {source.st_atim, source.st_mtim};
+      ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
+      internal::KillPoint();
+      Uninterrupted(ec, [&](auto& e) { fs::rename(temp, to, e); });
+    }
+    if (!ec) return true;
+    std::error_code cleanup;
+    Uninterrupted(cleanup, [&](auto& e) { return fs::remove(temp, e); });
+    return false;
+  }
+  std::string bytes;
+  struct stat source;
+  if (!ReadFileBytes(from, bytes, &source)) return false;
+  return drive ? Put(*drive, toKey, bytes, source.st_mtim) : ReplaceOnDisk(to, bytes, &source.st_mtim, true);
+}
+
+bool RenamePath(const fs::path& from, const fs::path& to) {
+  std::string fromKey, toKey;
+  MemoryDrive* drive = OnMemoryDrive(from, fromKey);
+  if (!drive != !OnMemoryDrive(to, toKey)) return false;
+  if (!drive) {
+    std::error_code ec;
+    Uninterrupted(ec, [&](auto& e) { fs::rename(from, to, e); });
+    return !ec;
+  }
+  const MemoryNode* node = Find(*drive, fromKey);
+  if (!node || node->directory) return false;
+  const MemoryNode moved = *node;
+  if (!Put(*drive, toKey, moved.bytes, moved.modified)) return false;
+  return RemoveFile(from);
+}
+
+bool RemoveFile(const fs::path& path) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
+    const MemoryNode* node = Find(*drive, key);
+    if (!node || node->directory) return false;
+    const std::string parent = ParentKey(key);
+    Journal(*drive, parent);
+    Journal(*drive, key);
+    drive->nodes[parent].children.erase(NameOf(key));
+    drive->nodes.erase(key);
+    return true;
+  }
+  return Restarted([&] { return ::unlink(path.c_str()); }) == 0;
+}
+
+bool SameDirectory(const fs::path& a, const fs::path& b) {
+  std::string keyA, keyB;
+  const MemoryDrive* driveA = OnMemoryDrive(a, keyA);
+  const MemoryDrive* driveB = OnMemoryDrive(b, keyB);
+  if (driveA || driveB) return driveA == driveB && keyA == keyB && IsDirectoryPath(a);
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+}
+
+bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot, size_t limit) {
+  snapshot.bytes.reset();
+  if (!ReadFileBytes(path, out, &snapshot.info, limit)) return false;
+  if (snapshot.info.st_dev == kMemoryDevice) return true;
+  const struct timespec now = Now();
+  if (now.tv_sec - snapshot.info.st_mtim.tv_sec <= 2 || now.tv_sec - snapshot.info.st_ctim.tv_sec <= 2)
+    snapshot.bytes = out;
+  return true;
+}
+
+bool Unchanged(const fs::path& path, const FileSnapshot& snapshot) {
+  struct stat info;
+  if (!StatPath(path, info) || !SameStamp(snapshot.info, info)) return false;
+  if (!snapshot.bytes) return true;
+  std::string bytes;
+  return ReadFileBytes(path, bytes, nullptr, snapshot.bytes->size()) && bytes == *snapshot.bytes;
+}
+
+std::vector<DriveChange> ChangesSinceCheckpoint() {
+  std::vector<DriveChange> out;
+  if (!g_open) return out;
+  const fs::path root = internal::MemoryDriveRoot() / "drive_c";
+  for (const auto& [key, before] : g_open->undo) {
+    const MemoryNode* now = Find(*g_open, key);
+    if ((before && before->directory) || (now && now->directory)) continue;
+    out.push_back(DriveChange{root / key, before ? std::optional<std::string>(before->bytes) : std::nullopt});
+  }
+  return out;
+}
+
+namespace internal {
+
+fs::path MemoryDriveRoot() { return fs::path("/:memory:"); }
+
+void UseDrive(MemoryDrive* drive) { g_open = drive; }
+
+std::shared_ptr<MemoryDrive> NewMemoryDrive() {
+  auto drive = std::make_shared<MemoryDrive>();
+  MemoryNode& root = drive->nodes[""];
+  root.directory = true;
+  root.modified = root.changed = Now();
+  root.id = drive->next_id++;
+  return drive;
+}
+
+void CheckpointDrive(MemoryDrive& drive) {
+  drive.undo.clear();
+  drive.journaling = true;
+}
+
+void RestoreDrive(MemoryDrive& drive) {
+  for (auto& [key, before] : drive.undo) {
+    if (before) drive.nodes[key] = std::move(*before);
+    else drive.nodes.erase(key);
+  }
+  drive.undo.clear();
+}
+
+}  // namespace internal
+}  // namespace sim

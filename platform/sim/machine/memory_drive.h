@@ -1,0 +1,40 @@
+// A drive held in memory: what the file operations of drive.h act on for a
+// machine made by CreateMachineInMemory, and the states of that machine that
+// a checkpoint and a new process go back to.
+#pragma once
+
+#include "platform/sim/machine/machine.h"
+
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+namespace sim {
+
+// A file or directory of a memory drive. Directories list their children's
+// names, so that a directory is read without a walk over the whole drive.
+struct MemoryNode {
+  bool directory = false;
+  std::string bytes;
+  struct timespec modified {}, changed {};
+  uint64_t id = 0;  // its inode number: new at every write
+  std::set<std::string> children;
+};
+
+struct MemoryDrive {
+  // By the path below the drive's root, components joined by '/'; the root is "".
+  std::unordered_map<std::string, MemoryNode> nodes;
+  uint64_t next_id = 1;
+  // After a checkpoint: each node changed since, as it was then (nullopt: absent).
+  bool journaling = false;
+  std::map<std::string, std::optional<MemoryNode>> undo;
+  // The machine (devices, settings) as last saved, which a new process finds,
+  // and as at the checkpoint. Kept without their drive, which is this one.
+  Machine saved, checkpoint;
+};
+
+}  // namespace sim

@@ -1,0 +1,167 @@
+// A machine held in memory against the same machine on disk: a silent install
+// and uninstall of the example package end the same on both (exit codes,
+// every file of drive C with its bytes, the devices, the transcript), the one
+// in memory writes nothing to disk, and a restore brings back the machine of
+// its checkpoint, having put back only the files changed since.
+#include "app/app_state.h"
+#include "app/entry.h"
+#include "platform/sim/machine/drive.h"
+#include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
+#include "platform/win32.h"
+#include "tests/support/package_run.h"
+
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Files = std::map<std::string, std::string>;  // by path below drive C, with their bytes
+
+// Every file of the open machine's drive C, through the simulation's file layer.
+Files DriveFiles() {
+  const fs::path root = sim::HostPathOf("C:\\");
+  Files files;
+  for (const fs::path& file : sim::FilesUnder(root)) {
+    std::string bytes;
+    EXPECT_TRUE(sim::ReadFileBytes(file, bytes)) << file;
+    files[file.lexically_relative(root).string()] = bytes;
+  }
+  return files;
+}
+
+std::string Devices() {
+  std::string out;
+  for (const sim::Device& d : sim::CurrentMachine().devices) out += test::DeviceLine(d) + "\n";
+  return out;
+}
+
+struct Outcome {
+  int installExit = -1, uninstallExit = -1;
+  Files installed, uninstalled;
+  std::string devicesInstalled, devicesUninstalled;
+  std::vector<nlohmann::json> transcript;  // of both runs, without the process ids
+};
+
+class MemoryMachine : public test::PackageRun {
+ protected:
+  // `setup /S` then `setup /U` on the open machine, the sensor plugged in,
+  // each run with the program state of a new process.
+  Outcome Run() {
+    Outcome o;
+    AddSensor();
+    for (const char* action : {"/S", "/U"}) {
+      sim::ResetProcessState();
+      sim::ReopenMachine();
+      AppState = ProgramState{};
+      const bool install = action[1] == 'S';
+      (install ? o.installExit : o.uninstallExit) = AppEntry(nullptr, action);
+      (install ? o.installed : o.uninstalled) = DriveFiles();
+      (install ? o.devicesInstalled : o.devicesUninstalled) = Devices();
+      for (nlohmann::json entry : sim::Transcript()) {
+        entry.erase("pid");
+        o.transcript.push_back(entry);
+      }
+    }
+    return o;
+  }
+};
+
+TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDisk) {
+  CopyExamplePackage();
+  const Outcome disk = Run();
+  ASSERT_EQ(disk.installExit, 0);
+  ASSERT_EQ(disk.uninstallExit, 0);
+  ASSERT_NE(disk.installed, disk.uninstalled);
+
+  const auto everyFile = [](const std::string&) { return false; };
+  const Files package = test::FilesUnder(packageDir_, everyFile), machineDir = test::FilesUnder(machineDir_, everyFile);
+  sim::ResetProcessState();
+  sim::CreateMachineInMemory(machine_);
+  EXPECT_EQ(sim::CurrentMachine().dir, sim::internal::MemoryDriveRoot());
+  const Outcome memory = Run();
+  EXPECT_EQ(memory.installExit, disk.installExit);
+  EXPECT_EQ(memory.uninstallExit, disk.uninstallExit);
+  EXPECT_EQ(memory.installed, disk.installed);
+  EXPECT_EQ(memory.uninstalled, disk.uninstalled);
+  EXPECT_EQ(memory.devicesInstalled, disk.devicesInstalled);
+  EXPECT_EQ(memory.devicesUninstalled, disk.devicesUninstalled);
+  EXPECT_EQ(memory.transcript, disk.transcript);
+  // Nothing of it reached the disk: not its root, the package or the other machine.
+  EXPECT_FALSE(fs::exists(sim::internal::MemoryDriveRoot()));
+  EXPECT_EQ(test::FilesUnder(packageDir_, everyFile), package);
+  EXPECT_EQ(test::FilesUnder(machineDir_, everyFile), machineDir);
+}
+
+TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
+  CopyExamplePackage();
+  sim::ResetProcessState();
+  sim::CreateMachineInMemory(machine_);
+  AddSensor();
+  sim::CheckpointMachine();
+  const sim::Machine checkpointed = sim::CurrentMachine();
+  const Files atCheckpoint = DriveFiles();
+  const std::string devicesAtCheckpoint = Devices();
+  EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
+
+  AppState = ProgramState{};
+  ASSERT_EQ(AppEntry(nullptr, "/S"), 0);
+  const Files installed = DriveFiles();
+  // The journal names exactly the files the install wrote, with their old bytes.
+  Files expected;
+  for (const auto& [path, bytes] : installed)
+    if (!atCheckpoint.count(path) || atCheckpoint.at(path) != bytes) expected[path] = atCheckpoint.count(path) ? atCheckpoint.at(path) : "(none)";
+  Files journal;
+  for (const sim::DriveChange& change : sim::ChangesSinceCheckpoint())
+    journal[change.path.lexically_relative(sim::HostPathOf("C:\\")).string()] = change.before.value_or("(none)");
+  EXPECT_EQ(journal, expected);
+  EXPECT_GE(journal.size(), 4u);  // the driver's files, the staged INF and its PNF
+
+  // A change that was never saved is not what a new process finds.
+  sim::CurrentMachine().devices.clear();
+  sim::ReopenMachine();
+  EXPECT_NE(Devices(), devicesAtCheckpoint);
+  EXPECT_FALSE(Devices().empty());
+
+  sim::RestoreMachine();
+  EXPECT_EQ(DriveFiles(), atCheckpoint);
+  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+  EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
+  sim::ReopenMachine();
+  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+
+  // The same install again, from the restored machine, ends the same way:
+  // the staged INF takes the same name, since oem0.inf is gone again.
+  sim::ResetProcessState();
+  sim::SwitchToMachine(checkpointed);
+  AppState = ProgramState{};
+  ASSERT_EQ(AppEntry(nullptr, "/S"), 0);
+  EXPECT_EQ(DriveFiles(), installed);
+}
+
+// The freshness rule on both kinds of drive: a file just written keeps its
+// parse while it is unchanged (on disk its bytes are compared, since its time
+// stamps may not yet tell a rewrite), and a rewrite of the same size within
+// one tick of the clock is seen.
+TEST_F(MemoryMachine, FreshnessRuleKeepsAnUnchangedFileAndSeesEveryRewrite) {
+  for (const bool inMemory : {false, true}) {
+    sim::ResetProcessState();
+    if (inMemory) sim::CreateMachineInMemory(machine_);
+    const fs::path file = sim::HostPathOf("C:\\pkg.inf");
+    ASSERT_TRUE(sim::WriteFileBytes(file, "[S]\r\nK=one\r\n"));
+    std::string bytes;
+    sim::FileSnapshot snapshot;
+    ASSERT_TRUE(sim::ReadSnapshot(file, bytes, snapshot));
+    EXPECT_TRUE(sim::Unchanged(file, snapshot)) << inMemory;
+    char value[16];
+    for (const char* text : {"[S]\r\nK=two\r\n", "[S]\r\nK=six\r\n"}) {
+      ASSERT_TRUE(sim::WriteFileBytes(file, text));
+      EXPECT_FALSE(sim::Unchanged(file, snapshot)) << inMemory;
+      GetPrivateProfileStringA("S", "K", "", value, sizeof value, "C:\\pkg.inf");
+      EXPECT_STREQ(value, std::string(text).substr(7, 3).c_str()) << inMemory;
+    }
+  }
+}
+
+}  // namespace
