@@ -1,14 +1,13 @@
 // ANSI code page handling: conversions for terminals and files, case mapping.
 #include "platform/sim/base/text.h"
 
-
-
-#include <cstdint>
-#include <string>
-
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
 
 #include <iconv.h>
 
@@ -36,8 +35,19 @@ std::string Convert(std::string_view input, const char* to, const char* from,
   if (unitLength != Utf16Unit &&
       std::all_of(input.begin(), input.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::string(input);
-  iconv_t cd = iconv_open(to, from);
+  // A descriptor is opened once for each pair of encodings and kept: opening
+  // one costs more than most conversions. Each use starts from its initial state.
+  static struct Opened : std::map<std::pair<std::string, std::string>, iconv_t> {
+    ~Opened() {
+      for (auto& [pair, cd] : *this)
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  } opened;
+  auto [at, added] = opened.try_emplace({to, from}, reinterpret_cast<iconv_t>(-1));
+  if (added) at->second = iconv_open(to, from);
+  iconv_t cd = at->second;
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string out;
   out.resize(input.size() * 4 + 16);
   char* in = const_cast<char*>(input.data());
@@ -67,7 +77,6 @@ std::string Convert(std::string_view input, const char* to, const char* from,
     --dstLeft;
   }
   out.resize(static_cast<size_t>(dst - out.data()));
-  iconv_close(cd);
   return out;
 }
 

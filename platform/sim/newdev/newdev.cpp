@@ -44,21 +44,22 @@ BOOL WINAPI UpdateDriver(HWND, LPCSTR hardwareId, LPCSTR fullInfPath, DWORD inst
   const InfLoad load = LoadInf(fullInfPath);
   if (!load.inf) return Fail(load.error, FALSE);
   const InfData& inf = *load.inf;
-  const std::vector<ModelEntry> models = ModelEntries(inf);
 
-  // The present devices with the id, and the entry of this INF for each.
+  // The present devices with the id, and the entry of this INF for each. The
+  // program tries every id of its INF in turn, and most name no device: the
+  // models are read only for one that does.
+  std::vector<const Device*> withId;
+  for (const Device& d : CurrentMachine().devices)
+    if (d.present && (HasId(d.hardware_ids, hardwareId) || HasId(d.compatible_ids, hardwareId))) withId.push_back(&d);
+  if (withId.empty()) return Fail(ERROR_NO_SUCH_DEVINST, FALSE);
+  const std::vector<ModelEntry> models = ModelEntries(inf);
   struct Target {
     std::string instanceId;
     const ModelEntry* model;
   };
   std::vector<Target> targets;
-  bool anyDevice = false;
-  for (const Device& d : CurrentMachine().devices) {
-    if (!d.present || !(HasId(d.hardware_ids, hardwareId) || HasId(d.compatible_ids, hardwareId))) continue;
-    anyDevice = true;
-    if (const ModelEntry* model = BestModel(models, d)) targets.push_back(Target{d.instance_id, model});
-  }
-  if (!anyDevice) return Fail(ERROR_NO_SUCH_DEVINST, FALSE);
+  for (const Device* d : withId)
+    if (const ModelEntry* model = BestModel(models, *d)) targets.push_back(Target{d->instance_id, model});
   // The INF offers nothing for the devices with that id.
   if (targets.empty()) return Fail(ERROR_NO_COMPAT_DRIVERS, FALSE);
   std::string staged;

@@ -227,6 +227,21 @@ std::string ProgramFiles(const Machine& m) { return DriveRoot(m.windows_director
 std::unordered_map<const void*, std::shared_ptr<const InfData>> g_handles;
 ResetHook g_reset([] { g_handles.clear(); });
 
+// Parses kept while their file is unchanged, by the simulation's one
+// freshness rule, as Windows keeps a precompiled form of an INF beside it.
+// The program opens its INF once for every hardware id it tries to update,
+// and a vendor INF lists hundreds: without them the whole-program fuzzer
+// spent two fifths of its time parsing the same file again.
+struct KeptInf {
+  FileSnapshot snapshot;
+  UINT codePage = 0;
+  LANGID language = 0;
+  InfLoad load;
+};
+std::unordered_map<std::string, KeptInf> g_kept;  // by Linux path
+ResetHook g_resetKept([] { g_kept.clear(); });
+MachineChangeHook g_changed([] { g_kept.clear(); });
+
 }  // namespace
 
 // ---- InfData ----
@@ -363,11 +378,22 @@ InfLoad LoadInf(const std::string& windowsPath) {
     return failed(IsDirectoryPath(mapped.host.parent_path()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   if (!S_ISREG(info.st_mode)) return failed(ERROR_ACCESS_DENIED);
   const Machine& m = CurrentMachine();
+  const std::string key = mapped.host.string();
+  if (auto it = g_kept.find(key); it != g_kept.end()) {
+    const KeptInf& kept = it->second;
+    if (kept.codePage == m.CodePage() && kept.language == m.language && kept.load.inf->path == mapped.windows &&
+        Unchanged(mapped.host, kept.snapshot))
+      return kept.load.inf->win4 ? kept.load : failed(ERROR_WRONG_INF_STYLE);
+    g_kept.erase(it);
+  }
+  KeptInf kept{{}, m.CodePage(), m.language, {}};
   std::string bytes;
-  if (!ReadFileBytes(mapped.host, bytes)) return failed(ERROR_ACCESS_DENIED);
-  InfLoad load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
-  if (load.inf && !load.inf->win4) return failed(ERROR_WRONG_INF_STYLE);
-  return load;
+  if (!ReadSnapshot(mapped.host, bytes, kept.snapshot)) return failed(ERROR_ACCESS_DENIED);
+  kept.load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
+  if (!kept.load.inf) return kept.load;  // a broken file is read again next time
+  const InfLoad load = kept.load;
+  g_kept.emplace(key, std::move(kept));
+  return load.inf->win4 ? load : failed(ERROR_WRONG_INF_STYLE);
 }
 
 // ---- paths and directory ids ----
