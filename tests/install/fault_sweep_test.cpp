@@ -96,7 +96,7 @@ struct SweepRun {
   std::vector<std::string> violations;
   std::vector<test::Box> boxes;
   std::vector<std::string> deleted;
-  std::map<std::string, int> counts;
+  std::map<std::string, int, std::less<>> counts;
   bool devicePresent = false;  // in the saved machine file
 };
 

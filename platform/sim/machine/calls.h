@@ -22,7 +22,7 @@ std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* buffer
 bool IsFaultableCall(std::string_view name);
 void AddFault(const FaultRule& rule);  // for this process only
 void ClearFaults();                    // this process's rules and the machine's
-const std::map<std::string, int>& CallCounts();
+const std::map<std::string, int, std::less<>>& CallCounts();
 
 enum class HandleKind { DeviceList, DriverList, InfFile, FileQueue, QueueContext, Find, LocalMemory, Module, Window, File };
 const char* HandleKindName(HandleKind kind);

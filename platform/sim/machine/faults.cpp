@@ -27,7 +27,7 @@ const char* const kFaultableCalls[] = {
     "SetupTermDefaultQueueCallback", "UpdateDriverForPlugAndPlayDevicesA",
 };
 
-std::map<std::string, int> g_counts;
+std::map<std::string, int, std::less<>> g_counts;
 std::vector<FaultRule> g_processRules;
 
 bool Matches(const FaultRule& rule, const std::string& name, int occurrence) {
@@ -47,13 +47,20 @@ bool IsFaultableCall(std::string_view name) {
 }
 
 std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched) {
-  if (!IsFaultableCall(name)) {
-    // A call that asks the plan must be listed, or winsim could not plan its faults.
-    std::fprintf(stderr, "simulation: %s asks the fault plan but is not in its list of calls\n", name);
-    std::abort();
+  // Asked on every call the program makes: the count is found without making
+  // a string, and the list is consulted once per call name and process.
+  auto counted = g_counts.find(std::string_view(name));
+  if (counted == g_counts.end()) {
+    if (!IsFaultableCall(name)) {
+      // A call that asks the plan must be listed, or winsim could not plan its faults.
+      std::fprintf(stderr, "simulation: %s asks the fault plan but is not in its list of calls\n", name);
+      std::abort();
+    }
+    counted = g_counts.emplace(name, 0).first;
   }
-  const std::string key(name);
-  const int occurrence = ++g_counts[key];
+  const int occurrence = ++counted->second;
+  if (g_processRules.empty() && CurrentMachine().faults.empty()) return std::nullopt;
+  const std::string& key = counted->first;
   auto fail = [&](const FaultRule& rule) {
     if (bufferUntouched) *bufferUntouched = rule.buffer_untouched;
     return rule.error.value_or(defaultError);
@@ -72,7 +79,7 @@ void ClearFaults() {
   CurrentMachine().faults.clear();
 }
 
-const std::map<std::string, int>& CallCounts() { return g_counts; }
+const std::map<std::string, int, std::less<>>& CallCounts() { return g_counts; }
 
 void internal::RecordUnmodelled(const char* call, const std::string& what, DWORD error) {
   Record({{"event", "unmodelled"},
