@@ -1,7 +1,7 @@
 // The copied-file deletion on arbitrary INF text, against a simulated machine
 // that holds files in and below the Windows and system directories and files
 // outside them (C:\boot.ini, a program's file, files beside the package and
-// beside its directory): every file it deletes lies inside the Windows or the
+// beside its directory, all on drive C): every file it deletes lies inside the Windows or the
 // system directory, no file outside them is ever deleted, and the INF handle
 // is closed once.
 #include "fuzz/fuzz_support.h"
@@ -13,9 +13,9 @@
 
 #include <cstring>
 
-namespace {
+#include <sys/stat.h>
 
-namespace fs = std::filesystem;
+namespace {
 
 // Files the INF may name. The first ones lie where the deletion may reach,
 // the others where it must never reach.
@@ -26,71 +26,51 @@ const char* const kInside[] = {
 const char* const kOutside[] = {
     "C:\\boot.ini", "C:\\drv.sys", "C:\\Program Files\\Vendor\\drv.dll", "C:\\WINDOWSX\\drv.sys",
 };
-// Beside the INF in the package directory, and in the directory above it.
+// The package, on the same drive: the INF and files beside it, and files in
+// the directory above it.
+const char* const kPackage = "C:\\Users\\Public\\Package";
 const char* const kBesidePackage[] = {"drv.sys", "boot.ini", "drv.dll"};
 
-// A machine with the files planted, and a copy of its drive_c as it was
-// made, to put deleted files back from.
-struct Machine {
-  fs::path dir, pristine;
-};
-
 struct Machines {
-  fuzz::Setup setup;
-  Machine ordinary;
+  // The new machine of every harness, with the files planted.
+  sim::Machine ordinary;
   // A machine whose Windows directory leaves little room in a path; its C:\WINDOWS
   // is an ordinary directory, outside the Windows directory.
-  Machine longWindows;
+  sim::Machine longWindows;
 };
 
-Machine Plant(const fs::path& dir) {
-  for (const char* path : kInside) fuzz::WriteFile(sim::HostPathOf(path), std::string("inside ") + path);
-  for (const char* path : kOutside) {
-    const fs::path parent = sim::HostPathOf(path).parent_path();
-    sim::Uninterrupted(parent, [&](auto& e) { return fs::create_directories(parent, e); });
-    fuzz::WriteFile(sim::HostPathOf(path), std::string("outside ") + path);
+bool Exists(const std::string& windowsPath) {
+  struct stat info;
+  return sim::StatPath(sim::HostPathOf(windowsPath), info);
+}
+
+// Plants the files in the open machine and checkpoints it with them.
+sim::Machine Plant() {
+  for (const char* path : kInside) fuzz::WriteDriveFile(path, std::string("inside ") + path);
+  for (const char* path : kOutside) fuzz::WriteDriveFile(path, std::string("outside ") + path);
+  for (const char* name : kBesidePackage) {
+    fuzz::WriteDriveFile(std::string(kPackage) + "\\" + name, std::string("package ") + name);
+    fuzz::WriteDriveFile(std::string(kPackage) + "\\..\\" + name, std::string("above the package ") + name);
   }
-  Machine m{dir, dir.parent_path() / (dir.filename().string() + "-pristine")};
-  sim::Uninterrupted(m.pristine, [&](auto& e) {
-    fs::copy(dir / "drive_c", m.pristine, fs::copy_options::recursive | fs::copy_options::overwrite_existing, e);
-  });
-  return m;
+  sim::CheckpointMachine();
+  return sim::CurrentMachine();
 }
 
 const Machines& Prepare() {
   static const Machines machines = [] {
     Machines m;
-    m.setup = fuzz::Once();
-    m.ordinary = Plant(m.setup.machine);
-    for (const char* name : kBesidePackage) {
-      fuzz::WriteFile(m.setup.package / name, std::string("package ") + name);
-      fuzz::WriteFile(m.setup.root / name, std::string("above the package ") + name);
-    }
-    const fs::path longDir = m.setup.root / "long";
-    sim::CreateMachine(longDir);
+    fuzz::Fresh(fuzz::Once().machine);
+    m.ordinary = Plant();
+    fuzz::NewMachine();
     sim::Machine& machine = sim::CurrentMachine();
     machine.windows_directory = "C:\\" + std::string(120, 'W') + "\\" + std::string(100, 'N');
     machine.system_directory = machine.windows_directory + "\\system32";
-    const fs::path drivers = sim::HostPathOf(machine.system_directory + "\\drivers");
-    sim::Uninterrupted(drivers, [&](auto& e) { return fs::create_directories(drivers, e); });
-    sim::SaveMachine();
-    m.longWindows = Plant(longDir);
-    sim::OpenMachine(m.setup.machine);
+    if (!sim::MakeDirectories(sim::HostPathOf(machine.system_directory + "\\drivers")))
+      fuzz::Fail("cannot make the long system directory");
+    m.longWindows = Plant();
     return m;
   }();
   return machines;
-}
-
-// Puts back what the last input deleted from the machine's drive_c.
-void Restore(const Machine& m) {
-  const fs::path drive = m.dir / "drive_c";
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(m.pristine, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    const fs::path target = drive / fs::relative(it->path(), m.pristine);
-    if (it->is_regular_file() && !fs::exists(target))
-      sim::Uninterrupted(target, [&](auto& e) { return fs::copy_file(it->path(), target, e); });
-  }
 }
 
 }  // namespace
@@ -98,15 +78,13 @@ void Restore(const Machine& m) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Machines& m = Prepare();
   const uint32_t variant = fuzz::Hash(data, size);
-  const Machine& machine = variant % 8 == 7 ? m.longWindows : m.ordinary;
-  if (&machine != &m.ordinary) sim::OpenMachine(machine.dir);
-  sim::ResetProcessState();
+  fuzz::Fresh(variant % 8 == 7 ? m.longWindows : m.ordinary);
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (variant & 1) ? 0x0804 : 0x0409;
-  fuzz::WriteFile(m.setup.package / "fuzz.inf", data, size);
+  const std::string inf = std::string(kPackage) + "\\fuzz.inf";
+  fuzz::WriteDriveFile(inf, std::string(reinterpret_cast<const char*>(data), size));
   AppState = ProgramState{};
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s",
-                sim::WindowsPathOf(m.setup.package / "fuzz.inf").c_str());
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", inf.c_str());
 
   DeleteCopiedFiles();
 
@@ -118,15 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz::Inside(path, windows) && !fuzz::Inside(path, system)) fuzz::Fail("deleted outside: " + path);
   }
   for (const char* path : kOutside)
-    if (!fs::exists(sim::HostPathOf(path))) fuzz::Fail(std::string("deleted ") + path);
+    if (!Exists(path)) fuzz::Fail(std::string("deleted ") + path);
   for (const char* name : kBesidePackage)
-    if (!fs::exists(m.setup.package / name) || !fs::exists(m.setup.root / name))
+    if (!Exists(std::string(kPackage) + "\\" + name) || !Exists(std::string(kPackage) + "\\..\\" + name))
       fuzz::Fail(std::string("deleted a file beside the package: ") + name);
-  FUZZ_CHECK(fs::exists(m.setup.package / "fuzz.inf"), "deleted the INF itself");
+  FUZZ_CHECK(Exists(inf), "deleted the INF itself");
   sim::LedgerCheckLeaks();
   if (!sim::LedgerViolations().empty()) fuzz::Fail("handle ledger: " + sim::LedgerViolations().front());
-
-  Restore(machine);
-  if (&machine != &m.ordinary) sim::OpenMachine(m.ordinary.dir);
+  fuzz::Done();
   return 0;
 }

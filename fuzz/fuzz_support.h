@@ -1,11 +1,14 @@
-// What the harnesses share: simulated machines for a fuzzing process, made
-// once at start in a temporary directory (in memory where the system has one,
-// since every machine change is written through to disk), and the checks.
+// What the harnesses share: simulated machines held in memory, made once per
+// fuzzing process and brought back to their checkpoint before every input (a
+// restore puts back only what the last input changed), a package directory on
+// disk that is the current directory (drive Z, as the program runs from it),
+// and the checks.
 #pragma once
 
 #include "app/app_state.h"
 #include "platform/sim/base/file_bytes.h"
 #include "platform/sim/base/interrupted.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/user32/user32.h"
@@ -24,7 +27,8 @@ namespace fuzz {
 namespace fs = std::filesystem;
 
 struct Setup {
-  fs::path root, machine, package;
+  fs::path root, package;  // on disk
+  sim::Machine machine;    // a new machine, held in memory and checkpointed
 };
 
 // A failed invariant: says which, then aborts so that libFuzzer keeps the input.
@@ -49,21 +53,27 @@ inline fs::path TemporaryRoot() {
   return fs::path(made);
 }
 
-// Creates a temporary machine and a package directory, makes the package
-// directory current, and keeps the machine's own output quiet: no echo of
-// changes, and message boxes answered without being drawn. The directory is
-// removed when the process exits normally; after a crash it stays to be looked at.
+// Makes a machine held in memory, as `options` ask, and checkpoints it; it stays open.
+inline sim::Machine NewMachine(const sim::NewMachineOptions& options = {}) {
+  sim::CreateMachineInMemory(options);
+  sim::CheckpointMachine();
+  return sim::CurrentMachine();
+}
+
+// Creates the package directory and a machine, makes the package directory
+// current, and keeps the machine's own output quiet: no echo of changes, and
+// message boxes answered without being drawn. The directory is removed when
+// the process exits normally; after a crash it stays to be looked at.
 inline const Setup& Once() {
   static const Setup setup = [] {
     setenv("SETUP_SIM_ECHO", "0", 1);
     sim::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
     Setup s;
     s.root = TemporaryRoot();
-    s.machine = s.root / "machine";
     s.package = s.root / "package";
-    sim::Uninterrupted(s.package, [&](auto& e) { return fs::create_directories(s.package, e); });
-    sim::CreateMachine(s.machine);
+    if (!sim::MakeDirectories(s.package)) Fail("cannot make " + s.package.string());
     fs::current_path(s.package);
+    s.machine = NewMachine();
     static const fs::path root = s.root;
     std::atexit([] {
       std::error_code ec;
@@ -74,6 +84,22 @@ inline const Setup& Once() {
   return setup;
 }
 
+// `machine` as a new process finds it at its checkpoint.
+inline void Fresh(const sim::Machine& machine) {
+  sim::ResetProcessState();
+  sim::SwitchToMachine(machine);
+  sim::RestoreMachine();
+}
+
+// Ends an input: forgets the per-process state and puts back the machine's
+// changed files, so that the input ends holding no more memory than it
+// started with (libFuzzer runs an input that does not a second time, looking
+// for leaks, which doubled the cost of most inputs).
+inline void Done() {
+  sim::ResetProcessState();
+  sim::RestoreMachine();
+}
+
 inline void WriteFile(const fs::path& path, const uint8_t* data, size_t size) {
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                 static_cast<std::streamsize>(size));
@@ -82,33 +108,14 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
   WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-inline std::string ReadFile(const fs::path& path) {
-  std::string bytes;
-  sim::ReadWholeFile(path, bytes);
-  return bytes;
+// Writes a file of the open machine's drive C, with its directories.
+inline void WriteDriveFile(const std::string& windowsPath, const std::string& bytes) {
+  const fs::path host = sim::HostPathOf(windowsPath);
+  if (!sim::MakeDirectories(host.parent_path()) || !sim::WriteFileBytes(host, bytes)) Fail("cannot write " + windowsPath);
 }
 
-// Every regular file under `dir` with its bytes, by Linux path.
+// Files with their bytes, by Linux path.
 using Manifest = std::map<std::string, std::string>;
-inline void AddToManifest(Manifest& manifest, const fs::path& dir) {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec))
-    if (it->is_regular_file(ec)) manifest[it->path().string()] = ReadFile(it->path());
-}
-
-// Makes `run` an exact copy of the machine `from` and opens it, with the
-// per-process state of a new process.
-inline void CopyMachine(const fs::path& from, const fs::path& run) {
-  std::error_code ec;
-  sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(run, e); });
-  // Overwriting, so that a copy a signal cut short can start over.
-  sim::Uninterrupted(run, [&](auto& e) {
-    fs::copy(from, run, fs::copy_options::recursive | fs::copy_options::overwrite_existing, e);
-  });
-  sim::ResetProcessState();
-  sim::OpenMachine(run);
-}
 
 // The Linux path, in capitals, of a Windows path that the transcript names
 // (as UTF-8); "" when it does not map.

@@ -2,7 +2,8 @@
 // process would run it, on a new machine for every input: silently, and
 // from the main dialog with the option to delete the driver files checked.
 // Every handle is released once, both actions end with one of their result
-// codes, the machine file still loads and holds every change, and no file changes but the package's
+// codes, a new process finds every change and the machine file written from
+// them reads back the same, and no file changes but the package's
 // own: the files its INF names as destinations (as the platform's file
 // queues and driver installs act on them), its staged copy in the Windows INF
 // directory, and on the 9x family the INF copy and the driver index. The
@@ -21,7 +22,10 @@
 #include "platform/sim/user32/user32.h"
 
 #include <cstring>
+#include <optional>
 #include <set>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,33 +40,36 @@ enum class Scenario {
 
 struct Machines {
   fuzz::Setup setup;
-  fs::path nt, legacy, run;
+  sim::Machine nt, legacy;
 };
 
 const Machines& Prepare() {
   static const Machines machines = [] {
     Machines m;
     m.setup = fuzz::Once();
-    m.nt = m.setup.root / "template-nt";
-    m.legacy = m.setup.root / "template-9x";
-    m.run = m.setup.root / "run";
-    sim::CreateMachine(m.nt);
+    m.nt = m.setup.machine;
     sim::NewMachineOptions legacy;
     legacy.version = 0xC0000A04;  // Windows 98
-    sim::CreateMachine(m.legacy, legacy);
+    m.legacy = fuzz::NewMachine(legacy);
     return m;
   }();
   return machines;
 }
 
+// The package as written for the input: each file's bytes and inode. The
+// simulation writes a file of the disk by renaming a new one over it, so a
+// file it wrote has another inode, and one with the same inode and size holds
+// what was written.
+struct Package {
+  fuzz::Manifest files;
+  std::map<std::string, ino_t> inodes;
+};
+
 // The package beside the INF: a file for every word of the INF that looks
-// like a file name, so that its copy sections find their sources.
-void WritePackage(const fs::path& package, const std::string& inf) {
-  // Emptied rather than made anew: it is the current directory.
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(package))
-    sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(entry.path(), e); });
-  fuzz::WriteFile(package / "fuzz.inf", inf);
+// like a file name, so that its copy sections find their sources. The files
+// of the last input that this one names too are kept: their bytes depend on
+// their names alone.
+Package WritePackage(const fs::path& package, const std::string& inf) {
   std::set<std::string> names;
   std::string word;
   auto take = [&] {
@@ -77,8 +84,44 @@ void WritePackage(const fs::path& package, const std::string& inf) {
     else take();
   }
   take();
-  for (const std::string& name : names)
-    if (!fs::exists(package / name)) fuzz::WriteFile(package / name, "package file " + name);
+  Package written;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(package, ec))
+    if (!names.count(entry.path().filename().string()))
+      sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(entry.path(), e); });
+  fuzz::WriteFile(package / "fuzz.inf", inf);
+  written.files[(package / "fuzz.inf").string()] = inf;
+  for (const std::string& name : names) {
+    const std::string bytes = "package file " + name;
+    struct stat info;
+    if (::stat((package / name).c_str(), &info) != 0 || info.st_size != static_cast<off_t>(bytes.size()))
+      fuzz::WriteFile(package / name, bytes);
+    written.files[(package / name).string()] = bytes;
+  }
+  for (const auto& [path, bytes] : written.files) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) fuzz::Fail("cannot write the package file " + path);
+    written.inodes[path] = info.st_ino;
+  }
+  return written;
+}
+
+// The package directory's files now: those the simulation has not replaced
+// as written, the others read.
+void AddPackage(fuzz::Manifest& manifest, const fs::path& dir, const Package& written) {
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    struct stat info;
+    const std::string path = it->path().string();
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    const auto inode = written.inodes.find(path);
+    if (inode != written.inodes.end() && inode->second == info.st_ino &&
+        static_cast<size_t>(info.st_size) == written.files.at(path).size())
+      manifest[path] = written.files.at(path);
+    else
+      sim::ReadWholeFile(path, manifest[path]);
+  }
 }
 
 // A hardware id a device could report: printable, no blank, no comma.
@@ -112,8 +155,12 @@ void StartProcess(const fs::path& package, bool legacy, bool dialog) {
   }
 }
 
-// The machine is saved after every change: the file holds the devices the
-// process sees.
+// The machine is saved after every change: a new process finds the devices
+// this one sees. With `writeFile`, the machine file made of them reads back
+// the same too: the file is written once per input, after the first install,
+// when the devices hold the most text taken from the INF (its hardware id,
+// its install section); the three other checks of an input would repeat it
+// on the same texts or fewer, at a fifth of the harness's time.
 std::string DevicesText(const std::vector<sim::Device>& devices) {
   std::string out;
   for (const sim::Device& d : devices) {
@@ -127,15 +174,21 @@ std::string DevicesText(const std::vector<sim::Device>& devices) {
   return out;
 }
 
-void CheckSaved(const fs::path& dir, const char* after) {
-  std::string saved;
-  try {
-    saved = DevicesText(sim::LoadMachineFile(dir).devices);
-  } catch (const std::exception& e) {
-    fuzz::Fail(std::string("the machine file does not load after the ") + after + ": " + e.what());
-  }
+void CheckSaved(const char* after, bool writeFile) {
   const std::string held = DevicesText(sim::CurrentMachine().devices);
-  if (saved != held) fuzz::Fail(std::string("the machine file lost changes of the ") + after + ":\n" + saved + "held:\n" + held);
+  if (writeFile) {
+    std::string written;
+    try {
+      written = DevicesText(sim::ParseMachineFile(sim::MachineFileText(sim::CurrentMachine()), "fuzz").devices);
+    } catch (const std::exception& e) {
+      fuzz::Fail(std::string("the machine file does not load after the ") + after + ": " + e.what());
+    }
+    if (written != held)
+      fuzz::Fail(std::string("the machine file changes devices of the ") + after + ":\n" + written + "held:\n" + held);
+  }
+  sim::ReopenMachine();
+  const std::string saved = DevicesText(sim::CurrentMachine().devices);
+  if (saved != held) fuzz::Fail(std::string("a new process lost changes of the ") + after + ":\n" + saved + "held:\n" + held);
 }
 
 void CheckLedger(const char* after) {
@@ -161,10 +214,31 @@ int CallsOf(const char* name) {
   return it == sim::CallCounts().end() ? 0 : it->second;
 }
 
-fuzz::Manifest Snapshot(const fs::path& machine, const fs::path& package) {
-  fuzz::Manifest manifest;
-  fuzz::AddToManifest(manifest, machine / "drive_c");
-  fuzz::AddToManifest(manifest, package);
+// The drive's files that changed since the checkpoint, as they are now
+// (nullopt: absent). The other files are as at the checkpoint.
+using DriveNow = std::map<std::string, std::optional<std::string>>;
+DriveNow ChangedNow() {
+  DriveNow now;
+  for (const sim::DriveChange& change : sim::ChangesSinceCheckpoint()) {
+    std::string bytes;
+    if (sim::ReadFileBytes(change.path, bytes)) now[change.path.string()] = std::move(bytes);
+    else now[change.path.string()] = std::nullopt;
+  }
+  return now;
+}
+
+// The files that changed in the run, as they were at one point of it: the
+// drive's, as `now` recorded them or else as at the checkpoint, and the
+// package's. A file that no step changed is the same at every point, so the
+// comparisons below need only these.
+fuzz::Manifest At(const DriveNow& now, const std::vector<sim::DriveChange>& changes, const fuzz::Manifest& package) {
+  fuzz::Manifest manifest = package;
+  for (const sim::DriveChange& change : changes) {
+    const std::string path = change.path.string();
+    const auto it = now.find(path);
+    const std::optional<std::string>& bytes = it != now.end() ? it->second : change.before;
+    if (bytes) manifest[path] = *bytes;
+  }
   return manifest;
 }
 
@@ -177,15 +251,17 @@ bool InInfDirectory(const std::string& hostPath) {
 
 std::string NameOf(const std::string& hostPath) { return fs::path(hostPath).filename().string(); }
 
-void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, bool dialog) {
+void RunOnce(const Machines& m, const Package& written, const std::string& infText, Scenario scenario, bool dialog) {
   const bool legacy = scenario == Scenario::Legacy;
-  fuzz::CopyMachine(legacy ? m.legacy : m.nt, m.run);
+  fuzz::Fresh(legacy ? m.legacy : m.nt);
   const fs::path& package = m.setup.package;
   StartProcess(package, legacy, false);
   ScanInfModels(AppState.InfPath);
   if (scenario == Scenario::PresentBeforeInstall) AddPackageDevice(0);
   if (scenario == Scenario::Legacy) AddPackageDevice(CONFIGFLAG_FAILEDINSTALL);
-  const fuzz::Manifest before = Snapshot(m.run, package);
+  const DriveNow driveBefore = ChangedNow();
+  fuzz::Manifest packageBefore, packageInstalled, packageAfter;
+  AddPackage(packageBefore, package, written);
 
   // The install, as `setup /S` runs it (or INSTALL in the dialog).
   sim::ResetProcessState();
@@ -194,7 +270,7 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
   FUZZ_CHECK(installed == ResultPreinstalled || installed == ResultDone || installed == ResultFailed,
              "the install ended with an unknown result");
   CheckLedger("install");
-  CheckSaved(m.run, "install");
+  CheckSaved("install", !dialog);
   // The program's own file calls: only the 9x INF copy and driver index.
   FUZZ_CHECK(CallsOf("CopyFileA") <= (legacy ? 1 : 0) && CallsOf("DeleteFileA") <= (legacy ? 1 : 0),
              "the install copied or deleted a file itself");
@@ -205,17 +281,22 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
     AddPackageDevice(0);
     AddPlatformTargets(targets);
   }
-  const fuzz::Manifest installedFiles = Snapshot(m.run, package);
+  const DriveNow driveInstalled = ChangedNow();
+  AddPackage(packageInstalled, package, written);
 
   // The uninstall, as a new process.
   sim::ResetProcessState();
-  sim::OpenMachine(m.run);
+  sim::ReopenMachine();
   StartProcess(package, legacy, dialog);
   const int32_t removed = PerformAction(ActionUninstall);
   FUZZ_CHECK(removed == ResultDone || removed == ResultFailed, "the uninstall ended with an unknown result");
   CheckLedger("uninstall");
-  CheckSaved(m.run, "uninstall");
-  const fuzz::Manifest after = Snapshot(m.run, package);
+  CheckSaved("uninstall", false);
+  const std::vector<sim::DriveChange> changes = sim::ChangesSinceCheckpoint();
+  AddPackage(packageAfter, package, written);
+  const fuzz::Manifest before = At(driveBefore, changes, packageBefore);
+  const fuzz::Manifest installedFiles = At(driveInstalled, changes, packageInstalled);
+  const fuzz::Manifest after = At(ChangedNow(), changes, packageAfter);
 
   // The uninstall only deletes, and only the package's files.
   std::set<std::string> deletedByUninstall;
@@ -280,13 +361,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string inf(reinterpret_cast<const char*>(data), size);
   // What the INF names, in the code page the profile reader reads it in.
   const std::string infText = size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? sim::Utf16LeToAnsi(inf.substr(2)) : inf;
-  WritePackage(m.setup.package, inf);
+  const Package written = WritePackage(m.setup.package, inf);
   const Scenario scenario = static_cast<Scenario>(fuzz::Hash(data, size) % 4);
-  RunOnce(m, infText, scenario, false);
-  RunOnce(m, infText, scenario, true);
-  // The simulation's caches and transcript go with the input: libFuzzer runs
-  // an input a second time, looking for leaks, when it ends holding more
-  // memory than it started with.
-  sim::ResetProcessState();
+  RunOnce(m, written, infText, scenario, false);
+  RunOnce(m, written, infText, scenario, true);
+  fuzz::Done();
   return 0;
 }

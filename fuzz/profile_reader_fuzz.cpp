@@ -33,30 +33,42 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fuzz::Setup& setup = fuzz::Once();
-  fuzz::WriteFile(setup.package / "fuzz.inf", data, size);
-  const std::string path = sim::WindowsPathOf(setup.package / "fuzz.inf");
+  fuzz::Fresh(setup.machine);
+  const std::string path = "C:\\Users\\Public\\Package\\fuzz.inf";
+  fuzz::WriteDriveFile(path, std::string(reinterpret_cast<const char*>(data), size));
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
+  // Each buffer exactly its capacity, so that the sanitizer sees any byte
+  // written past it; made once per input, since a read must not depend on
+  // what a buffer held before.
+  constexpr DWORD kCapacities[] = {10000, 200, 50, 3, 2, 1};
+  std::unique_ptr<char[]> buffers[std::size(kCapacities)];
+  for (size_t i = 0; i < std::size(kCapacities); ++i) buffers[i].reset(new char[kCapacities[i]]);
+  std::unique_ptr<char[]> value(new char[50]);
   for (const std::string& name : Names(data, size)) {
-    for (DWORD capacity : {10000u, 200u, 50u, 3u, 2u, 1u}) {
-      // Exactly the capacity, so that the sanitizer sees any byte written past it.
-      std::unique_ptr<char[]> buffer(new char[capacity]);
-      const DWORD n = GetPrivateProfileSectionA(name.c_str(), buffer.get(), capacity, path.c_str());
-      if (capacity >= 2) {
-        Check(n <= capacity - 2);
-        size_t offset = 0;
-        while (offset < capacity && buffer[offset]) offset += strnlen(buffer.get() + offset, capacity - offset) + 1;
-        Check(offset < capacity);
-        // Each line is asked for as a key of the same section.
-        for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer.get() + at) + 1) {
-          std::string key(buffer.get() + at);
-          key = key.substr(0, key.find('='));
-          std::unique_ptr<char[]> value(new char[50]);
-          const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
-          Check(m < 50 && m == std::strlen(value.get()));
-        }
+    // Each line of every listing is asked for as a key of the same section:
+    // the lines of the smaller listings are those of the largest, but for the
+    // one cut at its end. Each distinct key is asked once.
+    std::set<std::string> keys;
+    for (size_t i = 0; i < std::size(kCapacities); ++i) {
+      const DWORD capacity = kCapacities[i];
+      char* buffer = buffers[i].get();
+      const DWORD n = GetPrivateProfileSectionA(name.c_str(), buffer, capacity, path.c_str());
+      if (capacity < 2) continue;
+      Check(n <= capacity - 2);
+      size_t offset = 0;
+      while (offset < capacity && buffer[offset]) offset += strnlen(buffer + offset, capacity - offset) + 1;
+      Check(offset < capacity);
+      for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer + at) + 1) {
+        const std::string_view line(buffer + at);
+        keys.emplace(line.substr(0, line.find('=')));
       }
     }
+    for (const std::string& key : keys) {
+      const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
+      Check(m < 50 && m == std::strlen(value.get()));
+    }
   }
+  fuzz::Done();
   return 0;
 }
