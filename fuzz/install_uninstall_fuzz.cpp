@@ -25,8 +25,6 @@
 #include <optional>
 #include <set>
 
-#include <sys/stat.h>
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,20 +54,11 @@ const Machines& Prepare() {
   return machines;
 }
 
-// The package as written for the input: each file's bytes and inode. The
-// simulation writes a file of the disk by renaming a new one over it, so a
-// file it wrote has another inode, and one with the same inode and size holds
-// what was written.
-struct Package {
-  fuzz::Manifest files;
-  std::map<std::string, ino_t> inodes;
-};
-
 // The package beside the INF: a file for every word of the INF that looks
 // like a file name, so that its copy sections find their sources. The files
 // of the last input that this one names too are kept: their bytes depend on
 // their names alone.
-Package WritePackage(const fs::path& package, const std::string& inf) {
+void WritePackage(const fs::path& package, const std::string& inf) {
   std::set<std::string> names;
   std::string word;
   auto take = [&] {
@@ -84,44 +73,23 @@ Package WritePackage(const fs::path& package, const std::string& inf) {
     else take();
   }
   take();
-  Package written;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(package, ec))
     if (!names.count(entry.path().filename().string()))
       sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(entry.path(), e); });
   fuzz::WriteFile(package / "fuzz.inf", inf);
-  written.files[(package / "fuzz.inf").string()] = inf;
-  for (const std::string& name : names) {
-    const std::string bytes = "package file " + name;
-    struct stat info;
-    if (::stat((package / name).c_str(), &info) != 0 || info.st_size != static_cast<off_t>(bytes.size()))
-      fuzz::WriteFile(package / name, bytes);
-    written.files[(package / name).string()] = bytes;
-  }
-  for (const auto& [path, bytes] : written.files) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) fuzz::Fail("cannot write the package file " + path);
-    written.inodes[path] = info.st_ino;
-  }
-  return written;
+  for (const std::string& name : names)
+    if (!fs::exists(package / name)) fuzz::WriteFile(package / name, "package file " + name);
 }
 
-// The package directory's files now: those the simulation has not replaced
-// as written, the others read.
-void AddPackage(fuzz::Manifest& manifest, const fs::path& dir, const Package& written) {
+// Every file of the package directory, as it is now.
+fuzz::Manifest PackageNow(const fs::path& dir) {
+  fuzz::Manifest manifest;
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    struct stat info;
-    const std::string path = it->path().string();
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    const auto inode = written.inodes.find(path);
-    if (inode != written.inodes.end() && inode->second == info.st_ino &&
-        static_cast<size_t>(info.st_size) == written.files.at(path).size())
-      manifest[path] = written.files.at(path);
-    else
-      sim::ReadWholeFile(path, manifest[path]);
-  }
+       it.increment(ec))
+    if (it->is_regular_file(ec)) sim::ReadWholeFile(it->path(), manifest[it->path().string()]);
+  return manifest;
 }
 
 // A hardware id a device could report: printable, no blank, no comma.
@@ -251,7 +219,7 @@ bool InInfDirectory(const std::string& hostPath) {
 
 std::string NameOf(const std::string& hostPath) { return fs::path(hostPath).filename().string(); }
 
-void RunOnce(const Machines& m, const Package& written, const std::string& infText, Scenario scenario, bool dialog) {
+void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, bool dialog) {
   const bool legacy = scenario == Scenario::Legacy;
   fuzz::Fresh(legacy ? m.legacy : m.nt);
   const fs::path& package = m.setup.package;
@@ -260,8 +228,7 @@ void RunOnce(const Machines& m, const Package& written, const std::string& infTe
   if (scenario == Scenario::PresentBeforeInstall) AddPackageDevice(0);
   if (scenario == Scenario::Legacy) AddPackageDevice(CONFIGFLAG_FAILEDINSTALL);
   const DriveNow driveBefore = ChangedNow();
-  fuzz::Manifest packageBefore, packageInstalled, packageAfter;
-  AddPackage(packageBefore, package, written);
+  const fuzz::Manifest packageBefore = PackageNow(package);
 
   // The install, as `setup /S` runs it (or INSTALL in the dialog).
   sim::ResetProcessState();
@@ -282,7 +249,7 @@ void RunOnce(const Machines& m, const Package& written, const std::string& infTe
     AddPlatformTargets(targets);
   }
   const DriveNow driveInstalled = ChangedNow();
-  AddPackage(packageInstalled, package, written);
+  const fuzz::Manifest packageInstalled = PackageNow(package);
 
   // The uninstall, as a new process.
   sim::ResetProcessState();
@@ -293,7 +260,7 @@ void RunOnce(const Machines& m, const Package& written, const std::string& infTe
   CheckLedger("uninstall");
   CheckSaved("uninstall", false);
   const std::vector<sim::DriveChange> changes = sim::ChangesSinceCheckpoint();
-  AddPackage(packageAfter, package, written);
+  const fuzz::Manifest packageAfter = PackageNow(package);
   const fuzz::Manifest before = At(driveBefore, changes, packageBefore);
   const fuzz::Manifest installedFiles = At(driveInstalled, changes, packageInstalled);
   const fuzz::Manifest after = At(ChangedNow(), changes, packageAfter);
@@ -361,10 +328,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string inf(reinterpret_cast<const char*>(data), size);
   // What the INF names, in the code page the profile reader reads it in.
   const std::string infText = size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? sim::Utf16LeToAnsi(inf.substr(2)) : inf;
-  const Package written = WritePackage(m.setup.package, inf);
+  WritePackage(m.setup.package, inf);
   const Scenario scenario = static_cast<Scenario>(fuzz::Hash(data, size) % 4);
-  RunOnce(m, written, infText, scenario, false);
-  RunOnce(m, written, infText, scenario, true);
+  RunOnce(m, infText, scenario, false);
+  RunOnce(m, infText, scenario, true);
   fuzz::Done();
   return 0;
 }

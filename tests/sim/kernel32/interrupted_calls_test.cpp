@@ -2,11 +2,7 @@
 // calls (installed without SA_RESTART, as a fuzzer's or a profiler's is): a
 // silent install and uninstall of the example package, machine creation
 // included, ends exactly as it does without the timer.
-#include "app/app_state.h"
-#include "app/entry.h"
 #include "tests/support/package_run.h"
-
-#include <map>
 
 #include <signal.h>
 #include <sys/time.h>
@@ -18,8 +14,6 @@
 #endif
 
 namespace {
-
-namespace fs = std::filesystem;
 
 volatile sig_atomic_t g_signals = 0;
 
@@ -41,62 +35,33 @@ class InterruptingTimer {
   }
 };
 
-using Files = std::map<std::string, std::string>;  // by path in the machine, with their bytes
-
-// machine.json (the devices) and the drive; the transcript is compared apart.
-Files MachineFiles(const fs::path& machine) {
-  return test::FilesUnder(machine, [](const std::string& name) { return name == "transcript.jsonl"; });
-}
-
-struct Outcome {
-  int installExit = -1, uninstallExit = -1;
-  Files installed, uninstalled;  // the machine after each run
-  std::vector<nlohmann::json> transcript;  // without the process ids
-};
-
-class InterruptedCalls : public test::PackageRun {
- protected:
-  // A new machine at `dir` with the sensor plugged in, then `setup /S` and
-  // `setup /U`, each with the program state of a new process.
-  Outcome Run(const fs::path& dir) {
-    Outcome o;
-    sim::ResetProcessState();
-    sim::CreateMachine(dir);
-    AddSensor();
-    for (const char* action : {"/S", "/U"}) {
-      sim::ResetProcessState();
-      sim::OpenMachine(dir);
-      AppState = ProgramState{};
-      (action[1] == 'S' ? o.installExit : o.uninstallExit) = AppEntry(nullptr, action);
-      (action[1] == 'S' ? o.installed : o.uninstalled) = MachineFiles(dir);
-    }
-    for (nlohmann::json entry : test::TranscriptFile(dir)) {
-      entry.erase("pid");
-      o.transcript.push_back(entry);
-    }
-    return o;
-  }
-};
+class InterruptedCalls : public test::PackageRun {};
 
 TEST_F(InterruptedCalls, InstallAndUninstallEndAsWithoutSignals) {
   CopyExamplePackage();
-  const Outcome quiet = Run(root_ / "quiet");
+  sim::ResetProcessState();
+  sim::CreateMachine(root_ / "quiet");
+  const test::SilentRuns quiet = RunSilently();
   ASSERT_EQ(quiet.installExit, 0);
   ASSERT_EQ(quiet.uninstallExit, 0);
   ASSERT_EQ(quiet.installed.size(), quiet.uninstalled.size() + 2);  // the uninstall deleted the staged INF and PNF
-  Outcome interrupted;
+  test::SilentRuns interrupted;
   g_signals = 0;
   {
     // Every 10 µs lands in most copies. Valgrind takes longer than that to
     // deliver a signal, so that every call would be interrupted: there, every millisecond.
     const InterruptingTimer timer(RUNNING_ON_VALGRIND ? 1000 : 10);
-    interrupted = Run(root_ / "interrupted");
+    sim::ResetProcessState();
+    sim::CreateMachine(root_ / "interrupted");
+    interrupted = RunSilently();
   }
   EXPECT_GT(g_signals, 10);  // the timer did fire during the run
   EXPECT_EQ(interrupted.installExit, quiet.installExit);
   EXPECT_EQ(interrupted.uninstallExit, quiet.uninstallExit);
   EXPECT_EQ(interrupted.installed, quiet.installed);
   EXPECT_EQ(interrupted.uninstalled, quiet.uninstalled);
+  EXPECT_EQ(interrupted.devicesInstalled, quiet.devicesInstalled);
+  EXPECT_EQ(interrupted.devicesUninstalled, quiet.devicesUninstalled);
   EXPECT_EQ(interrupted.transcript, quiet.transcript);
 }
 

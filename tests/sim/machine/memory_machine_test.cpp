@@ -7,7 +7,6 @@
 #include "app/entry.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
-#include "platform/sim/machine/transcript.h"
 #include "platform/win32.h"
 #include "tests/support/package_run.h"
 
@@ -23,11 +22,7 @@ using Files = std::map<std::string, std::string>;  // by path below drive C, wit
 Files DriveFiles() {
   const fs::path root = sim::HostPathOf("C:\\");
   Files files;
-  for (const fs::path& file : sim::FilesUnder(root)) {
-    std::string bytes;
-    EXPECT_TRUE(sim::ReadFileBytes(file, bytes)) << file;
-    files[file.lexically_relative(root).string()] = bytes;
-  }
+  for (const fs::path& file : sim::FilesUnder(root)) sim::ReadFileBytes(file, files[file.lexically_relative(root).string()]);
   return files;
 }
 
@@ -37,40 +32,11 @@ std::string Devices() {
   return out;
 }
 
-struct Outcome {
-  int installExit = -1, uninstallExit = -1;
-  Files installed, uninstalled;
-  std::string devicesInstalled, devicesUninstalled;
-  std::vector<nlohmann::json> transcript;  // of both runs, without the process ids
-};
-
-class MemoryMachine : public test::PackageRun {
- protected:
-  // `setup /S` then `setup /U` on the open machine, the sensor plugged in,
-  // each run with the program state of a new process.
-  Outcome Run() {
-    Outcome o;
-    AddSensor();
-    for (const char* action : {"/S", "/U"}) {
-      sim::ResetProcessState();
-      sim::ReopenMachine();
-      AppState = ProgramState{};
-      const bool install = action[1] == 'S';
-      (install ? o.installExit : o.uninstallExit) = AppEntry(nullptr, action);
-      (install ? o.installed : o.uninstalled) = DriveFiles();
-      (install ? o.devicesInstalled : o.devicesUninstalled) = Devices();
-      for (nlohmann::json entry : sim::Transcript()) {
-        entry.erase("pid");
-        o.transcript.push_back(entry);
-      }
-    }
-    return o;
-  }
-};
+class MemoryMachine : public test::PackageRun {};
 
 TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDisk) {
   CopyExamplePackage();
-  const Outcome disk = Run();
+  const test::SilentRuns disk = RunSilently();
   ASSERT_EQ(disk.installExit, 0);
   ASSERT_EQ(disk.uninstallExit, 0);
   ASSERT_NE(disk.installed, disk.uninstalled);
@@ -79,8 +45,7 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDisk) {
   const Files package = test::FilesUnder(packageDir_, everyFile), machineDir = test::FilesUnder(machineDir_, everyFile);
   sim::ResetProcessState();
   sim::CreateMachineInMemory(machine_);
-  EXPECT_EQ(sim::CurrentMachine().dir, sim::internal::MemoryDriveRoot());
-  const Outcome memory = Run();
+  const test::SilentRuns memory = RunSilently();
   EXPECT_EQ(memory.installExit, disk.installExit);
   EXPECT_EQ(memory.uninstallExit, disk.uninstallExit);
   EXPECT_EQ(memory.installed, disk.installed);
