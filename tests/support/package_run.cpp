@@ -27,6 +27,16 @@ void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD
   sim::SaveMachine();
 }
 
+void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected) {
+  EXPECT_EQ(runs.installExit, expected.installExit);
+  EXPECT_EQ(runs.uninstallExit, expected.uninstallExit);
+  EXPECT_EQ(runs.installed, expected.installed);
+  EXPECT_EQ(runs.uninstalled, expected.uninstalled);
+  EXPECT_EQ(runs.devicesInstalled, expected.devicesInstalled);
+  EXPECT_EQ(runs.devicesUninstalled, expected.devicesUninstalled);
+  EXPECT_EQ(runs.transcript, expected.transcript);
+}
+
 SilentRuns PackageRun::RunSilently() {
   SilentRuns runs;
   AddSensor();

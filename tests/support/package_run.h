@@ -27,6 +27,9 @@ struct SilentRuns {
   std::vector<nlohmann::json> transcript;
 };
 
+// Expects `runs` to have ended exactly as `expected` did.
+void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected);
+
 class PackageRun : public SimTest {
  protected:
   // Copies examples/package into the package directory, the INF under `infName`.

@@ -156,11 +156,15 @@ BOOL sim::internal::CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfE
   }
   // Replaced whole, so that an interrupted run leaves either the old file or the new one.
   if (!CopyFileBytes(from.host, to.host)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  Record({{"event", "file_copy"},
-          {"from", AnsiToUtf8(from.windows)},
-          {"to", AnsiToUtf8(to.windows)},
-          {"summary", "copied " + AnsiToUtf8(from.windows) + " -> " + AnsiToUtf8(to.windows)}});
+  RecordFileMove("file_copy", "copied", from.windows, to.windows);
   return TRUE;
+}
+
+void sim::internal::RecordFileMove(const char* event, const char* verb, const std::string& from, const std::string& to) {
+  Record({{"event", event},
+          {"from", AnsiToUtf8(from)},
+          {"to", AnsiToUtf8(to)},
+          {"summary", std::string(verb) + " " + AnsiToUtf8(from) + " -> " + AnsiToUtf8(to)}});
 }
 
 BOOL sim::internal::DeleteFileNoFault(LPCSTR path) {

@@ -19,6 +19,9 @@ DWORD CopyOutPath(const std::string& text, char* buffer, DWORD size);
 // file operations; they set the last error and record the transcript entry.
 BOOL CopyFileNoFault(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL DeleteFileNoFault(LPCSTR path);
+// The transcript entry of a file copied or renamed ("file_copy", "copied"),
+// with both Windows paths.
+void RecordFileMove(const char* event, const char* verb, const std::string& from, const std::string& to);
 
 // A library of the simulated system that LoadLibraryA can load: its file
 // name, whether the running machine has it, and its exports by name.

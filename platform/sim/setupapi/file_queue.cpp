@@ -156,10 +156,7 @@ BOOL RenameNoFault(const std::string& from, const std::string& to) {
   if (!StatPath(a.host, info)) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (StatPath(b.host, info)) return Fail(ERROR_ALREADY_EXISTS, FALSE);
   if (!RenamePath(a.host, b.host)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  Record({{"event", "file_rename"},
-          {"from", AnsiToUtf8(a.windows)},
-          {"to", AnsiToUtf8(b.windows)},
-          {"summary", "renamed " + AnsiToUtf8(a.windows) + " -> " + AnsiToUtf8(b.windows)}});
+  RecordFileMove("file_rename", "renamed", a.windows, b.windows);
   return TRUE;
 }
 

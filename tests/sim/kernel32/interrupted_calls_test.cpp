@@ -56,13 +56,7 @@ TEST_F(InterruptedCalls, InstallAndUninstallEndAsWithoutSignals) {
     interrupted = RunSilently();
   }
   EXPECT_GT(g_signals, 10);  // the timer did fire during the run
-  EXPECT_EQ(interrupted.installExit, quiet.installExit);
-  EXPECT_EQ(interrupted.uninstallExit, quiet.uninstallExit);
-  EXPECT_EQ(interrupted.installed, quiet.installed);
-  EXPECT_EQ(interrupted.uninstalled, quiet.uninstalled);
-  EXPECT_EQ(interrupted.devicesInstalled, quiet.devicesInstalled);
-  EXPECT_EQ(interrupted.devicesUninstalled, quiet.devicesUninstalled);
-  EXPECT_EQ(interrupted.transcript, quiet.transcript);
+  test::ExpectSameRuns(interrupted, quiet);
 }
 
 }  // namespace

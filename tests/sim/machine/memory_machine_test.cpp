@@ -46,13 +46,7 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDisk) {
   sim::ResetProcessState();
   sim::CreateMachineInMemory(machine_);
   const test::SilentRuns memory = RunSilently();
-  EXPECT_EQ(memory.installExit, disk.installExit);
-  EXPECT_EQ(memory.uninstallExit, disk.uninstallExit);
-  EXPECT_EQ(memory.installed, disk.installed);
-  EXPECT_EQ(memory.uninstalled, disk.uninstalled);
-  EXPECT_EQ(memory.devicesInstalled, disk.devicesInstalled);
-  EXPECT_EQ(memory.devicesUninstalled, disk.devicesUninstalled);
-  EXPECT_EQ(memory.transcript, disk.transcript);
+  test::ExpectSameRuns(memory, disk);
   // Nothing of it reached the disk: not its root, the package or the other machine.
   EXPECT_FALSE(fs::exists(sim::internal::MemoryDriveRoot()));
   EXPECT_EQ(test::FilesUnder(packageDir_, everyFile), package);
