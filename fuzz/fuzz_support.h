@@ -67,7 +67,6 @@ inline sim::Machine NewMachine(const sim::NewMachineOptions& options = {}) {
 inline const Setup& Once() {
   static const Setup setup = [] {
     setenv("SETUP_SIM_ECHO", "0", 1);
-    sim::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
     Setup s;
     s.root = TemporaryRoot();
     s.package = s.root / "package";
@@ -84,9 +83,16 @@ inline const Setup& Once() {
   return setup;
 }
 
+// Forgets the per-process state, as a new process starts, and answers
+// message boxes without drawing them (a new process would draw them).
+inline void NewProcess() {
+  sim::ResetProcessState();
+  sim::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
+}
+
 // `machine` as a new process finds it at its checkpoint.
 inline void Fresh(const sim::Machine& machine) {
-  sim::ResetProcessState();
+  NewProcess();
   sim::SwitchToMachine(machine);
   sim::RestoreMachine();
 }
@@ -96,7 +102,7 @@ inline void Fresh(const sim::Machine& machine) {
 // started with (libFuzzer runs an input that does not a second time, looking
 // for leaks, which doubled the cost of most inputs).
 inline void Done() {
-  sim::ResetProcessState();
+  NewProcess();
   sim::RestoreMachine();
 }
 

@@ -231,7 +231,7 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
   const fuzz::Manifest packageBefore = PackageNow(package);
 
   // The install, as `setup /S` runs it (or INSTALL in the dialog).
-  sim::ResetProcessState();
+  fuzz::NewProcess();
   StartProcess(package, legacy, dialog);
   const int32_t installed = PerformAction(ActionInstall);
   FUZZ_CHECK(installed == ResultPreinstalled || installed == ResultDone || installed == ResultFailed,
@@ -244,7 +244,7 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
   std::set<std::string> targets;
   AddPlatformTargets(targets);
   if (scenario == Scenario::PluggedInAfterInstall) {
-    sim::ResetProcessState();
+    fuzz::NewProcess();
     AddPackageDevice(0);
     AddPlatformTargets(targets);
   }
@@ -252,7 +252,7 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
   const fuzz::Manifest packageInstalled = PackageNow(package);
 
   // The uninstall, as a new process.
-  sim::ResetProcessState();
+  fuzz::NewProcess();
   sim::ReopenMachine();
   StartProcess(package, legacy, dialog);
   const int32_t removed = PerformAction(ActionUninstall);
