@@ -1,6 +1,9 @@
 // A whole install and then uninstall of an arbitrary INF, each as its own
-// process would run it, on a new machine for every input: silently, and
-// from the main dialog with the option to delete the driver files checked.
+// process would run it, on a new machine for every input: silently, or from
+// the main dialog with the option to delete the driver files checked (the
+// input's bytes choose, as they choose the scenario, so that mutations try
+// both). The package lies on the machine's drive C, and the processes start
+// in its directory.
 // Every handle is released once, both actions end with one of their result
 // codes, a new process finds every change and the machine file written from
 // them reads back the same, and no file changes but the package's
@@ -14,6 +17,7 @@
 #include "inf/inf.h"
 #include "install/install.h"
 #include "res/resource.h"
+#include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -36,6 +40,8 @@ enum class Scenario {
   Legacy,                 // 9x: a present device whose install failed
 };
 
+const char* const kPackage = "C:\\Users\\Public\\Package";
+
 struct Machines {
   fuzz::Setup setup;
   sim::Machine nt, legacy;
@@ -49,16 +55,15 @@ const Machines& Prepare() {
     sim::NewMachineOptions legacy;
     legacy.version = 0xC0000A04;  // Windows 98
     m.legacy = fuzz::NewMachine(legacy);
+    sim::SetStartDirectory(kPackage);
     return m;
   }();
   return machines;
 }
 
 // The package beside the INF: a file for every word of the INF that looks
-// like a file name, so that its copy sections find their sources. The files
-// of the last input that this one names too are kept: their bytes depend on
-// their names alone.
-void WritePackage(const fs::path& package, const std::string& inf) {
+// like a file name, so that its copy sections find their sources.
+void WritePackage(const std::string& inf) {
   std::set<std::string> names;
   std::string word;
   auto take = [&] {
@@ -73,23 +78,9 @@ void WritePackage(const fs::path& package, const std::string& inf) {
     else take();
   }
   take();
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(package, ec))
-    if (!names.count(entry.path().filename().string()))
-      sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(entry.path(), e); });
-  fuzz::WriteFile(package / "fuzz.inf", inf);
-  for (const std::string& name : names)
-    if (!fs::exists(package / name)) fuzz::WriteFile(package / name, "package file " + name);
-}
-
-// Every file of the package directory, as it is now.
-fuzz::Manifest PackageNow(const fs::path& dir) {
-  fuzz::Manifest manifest;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec))
-    if (it->is_regular_file(ec)) sim::ReadWholeFile(it->path(), manifest[it->path().string()]);
-  return manifest;
+  const std::string dir = std::string(kPackage) + "\\";
+  fuzz::WriteDriveFile(dir + "fuzz.inf", inf);
+  for (const std::string& name : names) fuzz::WriteDriveFile(dir + name, "package file " + name);
 }
 
 // A hardware id a device could report: printable, no blank, no comma.
@@ -109,9 +100,9 @@ void AddPackageDevice(DWORD flags) {
 }
 
 // What a process of the program starts with, as the entry leaves it.
-void StartProcess(const fs::path& package, bool legacy, bool dialog) {
+void StartProcess(bool legacy, bool dialog) {
   AppState = ProgramState{};
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", sim::WindowsPathOf(package / "fuzz.inf").c_str());
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s\\fuzz.inf", kPackage);
   if (legacy) {
     std::snprintf(AppState.InfCopyPath, sizeof AppState.InfCopyPath, "%s\\inf\\fuzz.inf", sim::WindowsDirectory().c_str());
     std::snprintf(AppState.DriverIndexPath, sizeof AppState.DriverIndexPath, "%s\\inf\\drvidx.bin",
@@ -123,12 +114,6 @@ void StartProcess(const fs::path& package, bool legacy, bool dialog) {
   }
 }
 
-// The machine is saved after every change: a new process finds the devices
-// this one sees. With `writeFile`, the machine file made of them reads back
-// the same too: the file is written once per input, after the first install,
-// when the devices hold the most text taken from the INF (its hardware id,
-// its install section); the three other checks of an input would repeat it
-// on the same texts or fewer, at a fifth of the harness's time.
 std::string DevicesText(const std::vector<sim::Device>& devices) {
   std::string out;
   for (const sim::Device& d : devices) {
@@ -142,6 +127,11 @@ std::string DevicesText(const std::vector<sim::Device>& devices) {
   return out;
 }
 
+// The machine is saved after every change: a new process finds the devices
+// this one sees. With `writeFile`, the machine file made of them reads back
+// the same too: after the install, when the devices hold the most text taken
+// from the INF (its hardware id, its install section); after the uninstall
+// it would repeat that on the same texts or fewer.
 void CheckSaved(const char* after, bool writeFile) {
   const std::string held = DevicesText(sim::CurrentMachine().devices);
   if (writeFile) {
@@ -197,10 +187,10 @@ DriveNow ChangedNow() {
 
 // The files that changed in the run, as they were at one point of it: the
 // drive's, as `now` recorded them or else as at the checkpoint, and the
-// package's. A file that no step changed is the same at every point, so the
+// package's, which are the drive's too. A file that no step changed is the same at every point, so the
 // comparisons below need only these.
-fuzz::Manifest At(const DriveNow& now, const std::vector<sim::DriveChange>& changes, const fuzz::Manifest& package) {
-  fuzz::Manifest manifest = package;
+fuzz::Manifest At(const DriveNow& now, const std::vector<sim::DriveChange>& changes) {
+  fuzz::Manifest manifest;
   for (const sim::DriveChange& change : changes) {
     const std::string path = change.path.string();
     const auto it = now.find(path);
@@ -219,25 +209,25 @@ bool InInfDirectory(const std::string& hostPath) {
 
 std::string NameOf(const std::string& hostPath) { return fs::path(hostPath).filename().string(); }
 
-void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, bool dialog) {
+void RunOnce(const Machines& m, const std::string& inf, const std::string& infText, Scenario scenario, bool dialog) {
   const bool legacy = scenario == Scenario::Legacy;
   fuzz::Fresh(legacy ? m.legacy : m.nt);
-  const fs::path& package = m.setup.package;
-  StartProcess(package, legacy, false);
+  WritePackage(inf);
+  const fs::path package = sim::HostPathOf(kPackage);
+  StartProcess(legacy, false);
   ScanInfModels(AppState.InfPath);
   if (scenario == Scenario::PresentBeforeInstall) AddPackageDevice(0);
   if (scenario == Scenario::Legacy) AddPackageDevice(CONFIGFLAG_FAILEDINSTALL);
   const DriveNow driveBefore = ChangedNow();
-  const fuzz::Manifest packageBefore = PackageNow(package);
 
   // The install, as `setup /S` runs it (or INSTALL in the dialog).
   fuzz::NewProcess();
-  StartProcess(package, legacy, dialog);
+  StartProcess(legacy, dialog);
   const int32_t installed = PerformAction(ActionInstall);
   FUZZ_CHECK(installed == ResultPreinstalled || installed == ResultDone || installed == ResultFailed,
              "the install ended with an unknown result");
   CheckLedger("install");
-  CheckSaved("install", !dialog);
+  CheckSaved("install", true);
   // The program's own file calls: only the 9x INF copy and driver index.
   FUZZ_CHECK(CallsOf("CopyFileA") <= (legacy ? 1 : 0) && CallsOf("DeleteFileA") <= (legacy ? 1 : 0),
              "the install copied or deleted a file itself");
@@ -249,21 +239,19 @@ void RunOnce(const Machines& m, const std::string& infText, Scenario scenario, b
     AddPlatformTargets(targets);
   }
   const DriveNow driveInstalled = ChangedNow();
-  const fuzz::Manifest packageInstalled = PackageNow(package);
 
   // The uninstall, as a new process.
   fuzz::NewProcess();
   sim::ReopenMachine();
-  StartProcess(package, legacy, dialog);
+  StartProcess(legacy, dialog);
   const int32_t removed = PerformAction(ActionUninstall);
   FUZZ_CHECK(removed == ResultDone || removed == ResultFailed, "the uninstall ended with an unknown result");
   CheckLedger("uninstall");
   CheckSaved("uninstall", false);
   const std::vector<sim::DriveChange> changes = sim::ChangesSinceCheckpoint();
-  const fuzz::Manifest packageAfter = PackageNow(package);
-  const fuzz::Manifest before = At(driveBefore, changes, packageBefore);
-  const fuzz::Manifest installedFiles = At(driveInstalled, changes, packageInstalled);
-  const fuzz::Manifest after = At(ChangedNow(), changes, packageAfter);
+  const fuzz::Manifest before = At(driveBefore, changes);
+  const fuzz::Manifest installedFiles = At(driveInstalled, changes);
+  const fuzz::Manifest after = At(ChangedNow(), changes);
 
   // The uninstall only deletes, and only the package's files.
   std::set<std::string> deletedByUninstall;
@@ -328,10 +316,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string inf(reinterpret_cast<const char*>(data), size);
   // What the INF names, in the code page the profile reader reads it in.
   const std::string infText = size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? sim::Utf16LeToAnsi(inf.substr(2)) : inf;
-  WritePackage(m.setup.package, inf);
-  const Scenario scenario = static_cast<Scenario>(fuzz::Hash(data, size) % 4);
-  RunOnce(m, infText, scenario, false);
-  RunOnce(m, infText, scenario, true);
+  const uint32_t hash = fuzz::Hash(data, size);
+  RunOnce(m, inf, infText, static_cast<Scenario>(hash % 4), (hash >> 2) & 1);
   fuzz::Done();
   return 0;
 }

@@ -8,6 +8,16 @@
 
 #include <string>
 
+namespace sim {
+
+// The current directory a process of the simulation starts in: the Linux
+// current directory as drive Z shows it, unless one is named here ("" goes
+// back to that). A machine held in memory has no Linux directory, so a fuzzer
+// running the program from a package on its drive C names it.
+void SetStartDirectory(std::string windowsPath);
+
+}  // namespace sim
+
 namespace sim::internal {
 
 // Fills a caller's buffer with a text as the directory functions of kernel32

@@ -5,7 +5,19 @@
 #include "platform/sim/machine/paths.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
+
 #include <unistd.h>
+
+namespace sim {
+namespace {
+std::string g_startDirectory;
+}  // namespace
+
+void SetStartDirectory(std::string windowsPath) { g_startDirectory = std::move(windowsPath); }
+
+}  // namespace sim
 
 namespace sim::internal {
 
@@ -38,6 +50,7 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   if (auto error = sim::FaultFor("GetCurrentDirectoryA", ERROR_ACCESS_DENIED)) return sim::Fail(*error, 0u);
+  if (!sim::g_startDirectory.empty()) return CopyOutPath(sim::g_startDirectory, buffer, size);
   char cwd[4096];
   if (!::getcwd(cwd, sizeof cwd)) return sim::Fail(ERROR_FILENAME_EXCED_RANGE, 0u);
   return CopyOutPath(sim::WindowsPathOf(cwd), buffer, size);

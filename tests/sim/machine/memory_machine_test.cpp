@@ -5,6 +5,7 @@
 // its checkpoint, having put back only the files changed since.
 #include "app/app_state.h"
 #include "app/entry.h"
+#include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/win32.h"
@@ -121,6 +122,29 @@ TEST_F(MemoryMachine, FreshnessRuleKeepsAnUnchangedFileAndSeesEveryRewrite) {
       EXPECT_STREQ(value, std::string(text).substr(7, 3).c_str()) << inMemory;
     }
   }
+}
+
+// A process started in a directory of the memory drive sees it as its
+// current directory and finds its files there, as the program searches for
+// its INF.
+TEST_F(MemoryMachine, AProcessStartedOnTheMemoryDriveSearchesItsDirectory) {
+  sim::ResetProcessState();
+  sim::CreateMachineInMemory(machine_);
+  ASSERT_TRUE(sim::MakeDirectories(sim::HostPathOf("C:\\Pkg")));
+  for (const char* name : {"b.inf", "A.INF", "c.sys"})
+    ASSERT_TRUE(sim::WriteFileBytes(sim::HostPathOf(std::string("C:\\Pkg\\") + name), "x"));
+  sim::SetStartDirectory("C:\\Pkg");
+  char dir[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryA(sizeof dir, dir), 6u);
+  EXPECT_STREQ(dir, "C:\\Pkg");
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA("*.inf", &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  std::vector<std::string> names{found.cFileName};
+  while (FindNextFileA(find, &found)) names.push_back(found.cFileName);
+  FindClose(find);
+  sim::SetStartDirectory("");
+  EXPECT_EQ(names, (std::vector<std::string>{"A.INF", "b.inf"}));
 }
 
 }  // namespace
