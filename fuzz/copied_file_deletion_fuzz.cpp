@@ -26,9 +26,8 @@ const char* const kInside[] = {
 const char* const kOutside[] = {
     "C:\\boot.ini", "C:\\drv.sys", "C:\\Program Files\\Vendor\\drv.dll", "C:\\WINDOWSX\\drv.sys",
 };
-// The package, on the same drive: the INF and files beside it, and files in
-// the directory above it.
-const char* const kPackage = "C:\\Users\\Public\\Package";
+// Beside the INF in the package directory (on the same drive), and in the
+// directory above it.
 const char* const kBesidePackage[] = {"drv.sys", "boot.ini", "drv.dll"};
 
 struct Machines {
@@ -49,8 +48,8 @@ sim::Machine Plant() {
   for (const char* path : kInside) fuzz::WriteDriveFile(path, std::string("inside ") + path);
   for (const char* path : kOutside) fuzz::WriteDriveFile(path, std::string("outside ") + path);
   for (const char* name : kBesidePackage) {
-    fuzz::WriteDriveFile(std::string(kPackage) + "\\" + name, std::string("package ") + name);
-    fuzz::WriteDriveFile(std::string(kPackage) + "\\..\\" + name, std::string("above the package ") + name);
+    fuzz::WriteDriveFile(std::string(fuzz::kPackage) + "\\" + name, std::string("package ") + name);
+    fuzz::WriteDriveFile(std::string(fuzz::kPackage) + "\\..\\" + name, std::string("above the package ") + name);
   }
   sim::CheckpointMachine();
   return sim::CurrentMachine();
@@ -59,7 +58,7 @@ sim::Machine Plant() {
 const Machines& Prepare() {
   static const Machines machines = [] {
     Machines m;
-    fuzz::Fresh(fuzz::Once().machine);
+    fuzz::Fresh(fuzz::Once());
     m.ordinary = Plant();
     fuzz::NewMachine();
     sim::Machine& machine = sim::CurrentMachine();
@@ -81,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Fresh(variant % 8 == 7 ? m.longWindows : m.ordinary);
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (variant & 1) ? 0x0804 : 0x0409;
-  const std::string inf = std::string(kPackage) + "\\fuzz.inf";
+  const std::string inf = std::string(fuzz::kPackage) + "\\fuzz.inf";
   fuzz::WriteDriveFile(inf, std::string(reinterpret_cast<const char*>(data), size));
   AppState = ProgramState{};
   std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", inf.c_str());
@@ -98,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* path : kOutside)
     if (!Exists(path)) fuzz::Fail(std::string("deleted ") + path);
   for (const char* name : kBesidePackage)
-    if (!Exists(std::string(kPackage) + "\\" + name) || !Exists(std::string(kPackage) + "\\..\\" + name))
+    if (!Exists(std::string(fuzz::kPackage) + "\\" + name) || !Exists(std::string(fuzz::kPackage) + "\\..\\" + name))
       fuzz::Fail(std::string("deleted a file beside the package: ") + name);
   FUZZ_CHECK(Exists(inf), "deleted the INF itself");
   sim::LedgerCheckLeaks();

@@ -1,13 +1,11 @@
 // What the harnesses share: simulated machines held in memory, made once per
 // fuzzing process and brought back to their checkpoint before every input (a
-// restore puts back only what the last input changed), a package directory on
-// disk that is the current directory (drive Z, as the program runs from it),
-// and the checks.
+// restore puts back only what the last input changed), and the checks. Nothing
+// of a run touches the disk.
 #pragma once
 
 #include "app/app_state.h"
-#include "platform/sim/base/file_bytes.h"
-#include "platform/sim/base/interrupted.h"
+#include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -16,20 +14,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <string>
 
-#include <unistd.h>
 
 namespace fuzz {
 
 namespace fs = std::filesystem;
 
-struct Setup {
-  fs::path root, package;  // on disk
-  sim::Machine machine;    // a new machine, held in memory and checkpointed
-};
+// Where every harness puts its INF (and the whole-program harness its
+// package), on the machine's drive C; the simulated processes start there.
+inline const char* const kPackage = "C:\\Users\\Public\\Package";
 
 // A failed invariant: says which, then aborts so that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const std::string& what) {
@@ -44,15 +39,6 @@ struct Setup {
     if (!(condition)) ::fuzz::Fail(what); \
   } while (0)
 
-inline fs::path TemporaryRoot() {
-  std::error_code ec;
-  const char* base = fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string pattern = std::string(base) + "/setup-fuzz-XXXXXX";
-  const char* made = mkdtemp(pattern.data());
-  if (!made) Fail("cannot make a temporary directory under " + std::string(base));
-  return fs::path(made);
-}
-
 // Makes a machine held in memory, as `options` ask, and checkpoints it; it stays open.
 inline sim::Machine NewMachine(const sim::NewMachineOptions& options = {}) {
   sim::CreateMachineInMemory(options);
@@ -60,27 +46,16 @@ inline sim::Machine NewMachine(const sim::NewMachineOptions& options = {}) {
   return sim::CurrentMachine();
 }
 
-// Creates the package directory and a machine, makes the package directory
-// current, and keeps the machine's own output quiet: no echo of changes, and
-// message boxes answered without being drawn. The directory is removed when
-// the process exits normally; after a crash it stays to be looked at.
-inline const Setup& Once() {
-  static const Setup setup = [] {
+// The new machine every harness starts from, made once, with the machine's
+// own output kept quiet (no echo of changes) and the processes starting in
+// the package directory.
+inline const sim::Machine& Once() {
+  static const sim::Machine machine = [] {
     setenv("SETUP_SIM_ECHO", "0", 1);
-    Setup s;
-    s.root = TemporaryRoot();
-    s.package = s.root / "package";
-    if (!sim::MakeDirectories(s.package)) Fail("cannot make " + s.package.string());
-    fs::current_path(s.package);
-    s.machine = NewMachine();
-    static const fs::path root = s.root;
-    std::atexit([] {
-      std::error_code ec;
-      sim::Uninterrupted(ec, [&](auto& e) { return fs::remove_all(root, e); });
-    });
-    return s;
+    sim::SetStartDirectory(kPackage);
+    return NewMachine();
   }();
-  return setup;
+  return machine;
 }
 
 // Forgets the per-process state, as a new process starts, and answers
@@ -104,14 +79,6 @@ inline void Fresh(const sim::Machine& machine) {
 inline void Done() {
   NewProcess();
   sim::RestoreMachine();
-}
-
-inline void WriteFile(const fs::path& path, const uint8_t* data, size_t size) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                static_cast<std::streamsize>(size));
-}
-inline void WriteFile(const fs::path& path, const std::string& bytes) {
-  WriteFile(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 // Writes a file of the open machine's drive C, with its directories.

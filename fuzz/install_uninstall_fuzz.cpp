@@ -17,7 +17,6 @@
 #include "inf/inf.h"
 #include "install/install.h"
 #include "res/resource.h"
-#include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
@@ -40,22 +39,17 @@ enum class Scenario {
   Legacy,                 // 9x: a present device whose install failed
 };
 
-const char* const kPackage = "C:\\Users\\Public\\Package";
-
 struct Machines {
-  fuzz::Setup setup;
   sim::Machine nt, legacy;
 };
 
 const Machines& Prepare() {
   static const Machines machines = [] {
     Machines m;
-    m.setup = fuzz::Once();
-    m.nt = m.setup.machine;
+    m.nt = fuzz::Once();
     sim::NewMachineOptions legacy;
     legacy.version = 0xC0000A04;  // Windows 98
     m.legacy = fuzz::NewMachine(legacy);
-    sim::SetStartDirectory(kPackage);
     return m;
   }();
   return machines;
@@ -78,7 +72,7 @@ void WritePackage(const std::string& inf) {
     else take();
   }
   take();
-  const std::string dir = std::string(kPackage) + "\\";
+  const std::string dir = std::string(fuzz::kPackage) + "\\";
   fuzz::WriteDriveFile(dir + "fuzz.inf", inf);
   for (const std::string& name : names) fuzz::WriteDriveFile(dir + name, "package file " + name);
 }
@@ -102,7 +96,7 @@ void AddPackageDevice(DWORD flags) {
 // What a process of the program starts with, as the entry leaves it.
 void StartProcess(bool legacy, bool dialog) {
   AppState = ProgramState{};
-  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s\\fuzz.inf", kPackage);
+  std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s\\fuzz.inf", fuzz::kPackage);
   if (legacy) {
     std::snprintf(AppState.InfCopyPath, sizeof AppState.InfCopyPath, "%s\\inf\\fuzz.inf", sim::WindowsDirectory().c_str());
     std::snprintf(AppState.DriverIndexPath, sizeof AppState.DriverIndexPath, "%s\\inf\\drvidx.bin",
@@ -213,7 +207,7 @@ void RunOnce(const Machines& m, const std::string& inf, const std::string& infTe
   const bool legacy = scenario == Scenario::Legacy;
   fuzz::Fresh(legacy ? m.legacy : m.nt);
   WritePackage(inf);
-  const fs::path package = sim::HostPathOf(kPackage);
+  const fs::path package = sim::HostPathOf(fuzz::kPackage);
   StartProcess(legacy, false);
   ScanInfModels(AppState.InfPath);
   if (scenario == Scenario::PresentBeforeInstall) AddPackageDevice(0);

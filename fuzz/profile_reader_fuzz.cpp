@@ -32,9 +32,8 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const fuzz::Setup& setup = fuzz::Once();
-  fuzz::Fresh(setup.machine);
-  const std::string path = "C:\\Users\\Public\\Package\\fuzz.inf";
+  fuzz::Fresh(fuzz::Once());
+  const std::string path = std::string(fuzz::kPackage) + "\\fuzz.inf";
   fuzz::WriteDriveFile(path, std::string(reinterpret_cast<const char*>(data), size));
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
