@@ -64,6 +64,16 @@ void Journal(MemoryDrive& drive, const std::string& key) {
   drive.undo.emplace(key, node ? std::optional<MemoryNode>(*node) : std::nullopt);
 }
 
+// Enters `key` in its parent directory's list (or takes it out), the parent
+// journalled first.
+void Link(MemoryDrive& drive, const std::string& key, bool linked) {
+  const std::string parent = ParentKey(key);
+  Journal(drive, parent);
+  std::set<std::string>& children = drive.nodes[parent].children;
+  if (linked) children.insert(NameOf(key));
+  else children.erase(NameOf(key));
+}
+
 MemoryNode* Directory(MemoryDrive& drive, const std::string& key) {
   MemoryNode* node = Find(drive, key);
   return node && node->directory ? node : nullptr;
@@ -76,10 +86,7 @@ bool Put(MemoryDrive& drive, const std::string& key, std::string_view bytes, con
   MemoryNode* dir = Directory(drive, parent);
   MemoryNode* existing = Find(drive, key);
   if (key.empty() || !dir || (existing && existing->directory)) return false;
-  if (!existing) {
-    Journal(drive, parent);
-    Directory(drive, parent)->children.insert(NameOf(key));
-  }
+  if (!existing) Link(drive, key, true);
   Journal(drive, key);
   MemoryNode& node = drive.nodes[key];
   node.bytes.assign(bytes);
@@ -200,10 +207,8 @@ bool MakeDirectories(const fs::path& dir) {
     if (key.empty()) return true;
     if (!MakeDirectories(dir.parent_path())) return false;
     if (MemoryNode* node = Find(*drive, key)) return node->directory;
-    const std::string parent = ParentKey(key);
-    Journal(*drive, parent);
+    Link(*drive, key, true);
     Journal(*drive, key);
-    drive->nodes[parent].children.insert(NameOf(key));
     MemoryNode& node = drive->nodes[key];
     node.directory = true;
     node.modified = node.changed = Now();
@@ -264,10 +269,8 @@ bool RemoveFile(const fs::path& path) {
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
     const MemoryNode* node = Find(*drive, key);
     if (!node || node->directory) return false;
-    const std::string parent = ParentKey(key);
-    Journal(*drive, parent);
+    Link(*drive, key, false);
     Journal(*drive, key);
-    drive->nodes[parent].children.erase(NameOf(key));
     drive->nodes.erase(key);
     return true;
   }

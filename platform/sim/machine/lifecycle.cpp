@@ -90,16 +90,13 @@ void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
 void SaveMachine() {
   Machine& m = CurrentMachine();
   if (!m.memory) return internal::WriteMachineFile(m);
-  m.memory->saved = m;
-  m.memory->saved.memory.reset();  // the drive does not hold itself
+  m.memory->saved = Detached(m);
 }
 
 void ReopenMachine() {
   Machine& m = CurrentMachine();
   if (!m.memory) return OpenMachine(m.dir);
-  Machine saved = m.memory->saved;
-  saved.memory = m.memory;
-  internal::OpenMachineValue(std::move(saved));
+  internal::OpenMachineValue(Attached(m.memory->saved, m.memory));
 }
 
 }  // namespace sim

@@ -14,13 +14,6 @@ MemoryDrive& OpenMemoryDrive(const char* what) {
   return *m.memory;
 }
 
-// The drive's copy of a machine state, which must not hold the drive itself.
-Machine Detached(const Machine& m) {
-  Machine copy = m;
-  copy.memory.reset();
-  return copy;
-}
-
 }  // namespace
 
 void CreateMachineInMemory(const NewMachineOptions& options) {
@@ -48,9 +41,7 @@ void RestoreMachine() {
   internal::RestoreDrive(drive);
   drive.saved = drive.checkpoint;
   Machine& m = CurrentMachine();
-  const std::shared_ptr<MemoryDrive> own = m.memory;
-  m = drive.checkpoint;
-  m.memory = own;
+  m = Attached(drive.checkpoint, m.memory);
 }
 
 }  // namespace sim
