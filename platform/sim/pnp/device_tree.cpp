@@ -137,4 +137,12 @@ std::vector<StagedInf> StagedInfFiles() {
   return out;
 }
 
+std::vector<std::string> InstalledCatalogs() {
+  std::vector<std::string> listed, out;
+  ListDirectory(HostPathOf(CatalogRoot()), listed);
+  for (const std::string& hostName : listed) out.push_back(CatalogRoot() + "\\" + Utf8ToAnsi(hostName));
+  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) { return UpperAnsi(a) < UpperAnsi(b); });
+  return out;
+}
+
 }  // namespace sim

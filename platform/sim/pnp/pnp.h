@@ -37,4 +37,7 @@ struct StagedInf {
   std::string source;  // where its PNF says the package's files are, or ""
 };
 std::vector<StagedInf> StagedInfFiles();
+// The catalogs staging installed (Windows paths, in name order), those whose
+// INF was deleted since included: an uninstall leaves them behind.
+std::vector<std::string> InstalledCatalogs();
 }  // namespace sim

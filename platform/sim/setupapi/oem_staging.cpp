@@ -1,7 +1,8 @@
 // SetupCopyOEMInfA: a driver package's INF staged in the Windows INF
 // directory as oemN.inf (the lowest free N), with a PNF beside it that
-// records where the package's files are. The same content staged again keeps
-// the name it has.
+// records where the package's files are, and the catalog the INF names
+// installed in the catalog root as oemN.cat. The same content (INF and
+// catalog) staged again keeps the name it has.
 #include "platform/sim/setupapi/oem_staging.h"
 
 #include "platform/sim/base/numbers.h"
@@ -31,7 +32,33 @@ std::optional<unsigned> OemNumber(const std::string& name) {
   return number ? std::optional<unsigned>(static_cast<unsigned>(*number)) : std::nullopt;
 }
 
+// The catalog file the INF names for the running platform, as Windows picks
+// it: the key decorated for the architecture, then ".NT", then the plain key.
+std::string CatalogNameOf(const InfData& inf) {
+  const std::string arch = CurrentMachine().architecture == "amd64" ? "CatalogFile.NTamd64" : "CatalogFile.NTx86";
+  for (const char* key : {arch.c_str(), "CatalogFile.NT", "CatalogFile"}) {
+    std::string name = inf.Value("Version", key);
+    if (!name.empty()) return name;
+  }
+  return std::string();
+}
+
+// The staged INF's primary name with ".cat", in the catalog root.
+std::string CatalogPathFor(const std::string& stagedInf) {
+  const std::string name = stagedInf.substr(stagedInf.find_last_of('\\') + 1);
+  return CatalogRoot() + "\\" + name.substr(0, name.size() - 4) + ".cat";
+}
+
+bool SameBytes(const fs::path& a, const std::string& bytes) {
+  std::string other;
+  return ReadFileBytes(a, other) && other == bytes;
+}
+
 }  // namespace
+
+std::string CatalogRoot() {
+  return CurrentMachine().system_directory + "\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}";
+}
 
 std::string PnfPathOf(const std::string& infWindowsPath) {
   return infWindowsPath.size() >= 3 ? infWindowsPath.substr(0, infWindowsPath.size() - 3) + "PNF" : infWindowsPath;
@@ -69,6 +96,27 @@ DWORD StageInf(const std::string& source, std::string& staged) {
   const InfLoad load = LoadInf(mapped.windows);
   if (!load.inf) return load.error;
 
+  // The catalog travels with the INF: a package whose catalog is missing is
+  // not staged at all (the driver store copies it as one of the package's
+  // files, and a missing source file fails that copy).
+  const std::string catalogName = CatalogNameOf(*load.inf);
+  std::string catalogSource, catalogBytes;
+  if (!catalogName.empty()) {
+    if (catalogName.find_first_of("\\/:") != std::string::npos)
+      return Unmodelled("SetupCopyOEMInfA", "a catalog named with a path (" + AnsiToUtf8(catalogName) + ")",
+                        ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER);
+    catalogSource = load.inf->directory + "\\" + catalogName;
+    const HostPath catalog = MapWindowsPath(catalogSource);
+    if (!catalog.ok() || !ReadFileBytes(catalog.host, catalogBytes)) return ERROR_FILE_NOT_FOUND;
+  }
+  // A staged INF matches when its bytes do and, for a package with a
+  // catalog, the catalog installed under its name holds the same bytes.
+  auto catalogMatches = [&](const std::string& stagedInf) {
+    if (catalogName.empty()) return true;
+    const HostPath installed = MapWindowsPath(CatalogPathFor(stagedInf));
+    return installed.ok() && SameBytes(installed.host, catalogBytes);
+  };
+
   const std::string infDir = InfDirectory();
   const fs::path infHost = HostPathOf(infDir);
   std::optional<std::string> existing;
@@ -81,12 +129,12 @@ DWORD StageInf(const std::string& source, std::string& staged) {
     const auto number = OemNumber(name);
     if (!number) continue;
     taken.push_back(*number);
-    std::string other;
-    if (ReadFileBytes(infHost / hostName, other) && other == bytes) {
+    if (SameBytes(infHost / hostName, bytes) && catalogMatches(infDir + "\\" + name)) {
       existing = infDir + "\\" + name;
       break;
     }
   }
+  const bool installCatalog = !catalogName.empty() && (!existing || !catalogMatches(*existing));
   if (existing) {
     staged = *existing;
   } else {
@@ -94,6 +142,20 @@ DWORD StageInf(const std::string& source, std::string& staged) {
     while (std::find(taken.begin(), taken.end(), n) != taken.end()) ++n;
     staged = infDir + "\\oem" + std::to_string(n) + ".inf";
     if (!CopyFileNoFault(mapped.windows.c_str(), staged.c_str(), TRUE)) return GetLastError();
+  }
+  if (installCatalog) {
+    // A catalog left behind by an uninstall of an earlier oemN is replaced.
+    const std::string target = CatalogPathFor(staged);
+    const HostPath root = MapWindowsPath(CatalogRoot());
+    if (!root.ok() || !MakeDirectories(root.host) || !CopyFileNoFault(catalogSource.c_str(), target.c_str(), FALSE)) {
+      const DWORD error = root.ok() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+      if (!existing) DeleteFileNoFault(staged.c_str());
+      return error;
+    }
+    Record({{"event", "catalog_installed"},
+            {"source", AnsiToUtf8(catalogSource)},
+            {"catalog", AnsiToUtf8(target)},
+            {"summary", "installed the catalog " + AnsiToUtf8(catalogSource) + " as " + AnsiToUtf8(target)}});
   }
   // The package's files are where its INF is.
   if (!WritePnf(PnfPathOf(staged), load.inf->directory)) return ERROR_ACCESS_DENIED;

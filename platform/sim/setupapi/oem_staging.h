@@ -10,9 +10,12 @@
 namespace sim::internal {
 
 // Copies the INF at a full Windows path into the Windows INF directory as
-// oemN.inf with a PNF beside it, or finds the copy that is there already.
+// oemN.inf with a PNF beside it and its catalog as oemN.cat in the catalog
+// root, or finds the copy that is there already.
 // `staged` receives the full path; the error, or ERROR_SUCCESS, is returned.
 DWORD StageInf(const std::string& source, std::string& staged);
+// The directory where staging installs the catalogs of packages.
+std::string CatalogRoot();
 // Writes the precompiled companion of an INF: the directory its files come from.
 bool WritePnf(const std::string& pnfWindowsPath, const std::string& sourceDirectory);
 // The source directory a PNF records, or nullopt.

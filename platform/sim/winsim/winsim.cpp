@@ -202,6 +202,7 @@ int CommandShow(Args& args) {
   json staged = json::array();
   for (const sim::StagedInf& s : sim::StagedInfFiles())
     staged.push_back({{"inf", sim::AnsiToUtf8(s.inf)}, {"pnf", s.has_pnf}, {"source", sim::AnsiToUtf8(s.source)}});
+  const json catalogs = Utf8List(sim::InstalledCatalogs());
   const json added = Utf8List(sim::FilesAddedSinceNew());
   const json removed = Utf8List(sim::FilesRemovedSinceNew());
   json faults = json::array();
@@ -218,6 +219,7 @@ int CommandShow(Args& args) {
                         {"system_directory", sim::AnsiToUtf8(m.system_directory)}}},
                       {"devices", devices},
                       {"staged_infs", staged},
+                      {"catalogs", catalogs},
                       {"new_files", added},
                       {"removed_files", removed},
                       {"faults", faults}};
@@ -245,6 +247,8 @@ int CommandShow(Args& args) {
   for (const json& s : staged)
     std::cout << "  " << s["inf"].get<std::string>() << (s["pnf"].get<bool>() ? " (with PNF)" : " (no PNF)")
               << (s["source"].get<std::string>().empty() ? "" : ", files from " + s["source"].get<std::string>()) << "\n";
+  std::cout << "installed catalogs:" << (catalogs.empty() ? " none\n" : "\n");
+  for (const json& c : catalogs) std::cout << "  " << c.get<std::string>() << "\n";
   std::cout << "files added since the machine was new:" << (added.empty() ? " none\n" : "\n");
   for (const json& f : added) std::cout << "  " << f.get<std::string>() << "\n";
   std::cout << "files of the new machine that are gone:" << (removed.empty() ? " none\n" : "\n");

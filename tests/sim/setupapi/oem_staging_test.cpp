@@ -40,6 +40,40 @@ TEST_F(OemStaging, LowestFreeNumberPnfAndTheSameNameAgain) {
   EXPECT_EQ(sim::StagedInfFiles().size(), 3u);
 }
 
+// The catalog the INF names for amd64 goes with it, as oemN.cat in the
+// catalog root; the same INF with another catalog is another package.
+TEST_F(OemStaging, TheCatalogTravelsWithTheInf) {
+  const std::string inf = test::PackageInf("USB\\VID_F00D&PID_0031");
+  const std::string version = "[Version]\nSignature=\"$Windows NT$\"\n";
+  WritePackageFile("cat.inf", version + "CatalogFile.NTx86=x86.cat\nCatalogFile = plain.cat\n" + inf.substr(inf.find("Class=")));
+  WritePackageFile("dec.inf", version + "CatalogFile=plain.cat\nCatalogFile.NTamd64=amd64.cat\n" + inf.substr(inf.find("Class=")));
+  WritePackageFile("x86.cat", "x86 catalog");
+  WritePackageFile("amd64.cat", "amd64 catalog");
+  const std::string root = "C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\";
+  // Missing: nothing staged, neither INF nor catalog.
+  EXPECT_EQ(Stage(PackagePath("cat.inf")), std::make_pair(FALSE, DWORD{ERROR_FILE_NOT_FOUND}));
+  EXPECT_TRUE(sim::StagedInfFiles().empty());
+  EXPECT_TRUE(sim::InstalledCatalogs().empty());
+  // The decorated key for the machine's architecture first, then the plain one.
+  EXPECT_EQ(Stage(PackagePath("dec.inf")), std::make_pair(TRUE, DWORD{ERROR_SUCCESS}));
+  EXPECT_STREQ(dest, "C:\\WINDOWS\\INF\\oem0.inf");
+  EXPECT_EQ(ReadMachineFile(root + "oem0.cat"), "amd64 catalog");
+  WritePackageFile("plain.cat", "plain catalog");
+  EXPECT_EQ(Stage(PackagePath("cat.inf")), std::make_pair(TRUE, DWORD{ERROR_SUCCESS}));
+  EXPECT_EQ(ReadMachineFile(root + "oem1.cat"), "plain catalog");
+  // Again: the same name, nothing copied. Another catalog: a new name.
+  EXPECT_EQ(Stage(PackagePath("cat.inf")), std::make_pair(TRUE, DWORD{ERROR_SUCCESS}));
+  EXPECT_STREQ(dest, "C:\\WINDOWS\\INF\\oem1.inf");
+  EXPECT_EQ(sim::TranscriptOf("catalog_installed").size(), 2u);
+  WritePackageFile("plain.cat", "plain catalog, signed again");
+  EXPECT_EQ(Stage(PackagePath("cat.inf")), std::make_pair(TRUE, DWORD{ERROR_SUCCESS}));
+  EXPECT_STREQ(dest, "C:\\WINDOWS\\INF\\oem2.inf");
+  EXPECT_EQ(sim::InstalledCatalogs(), (std::vector<std::string>{root + "oem0.cat", root + "oem1.cat", root + "oem2.cat"}));
+  // A catalog named with a path is not looked for.
+  WritePackageFile("path.inf", version + "CatalogFile=..\\plain.cat\n" + inf.substr(inf.find("Class=")));
+  EXPECT_EQ(Stage(PackagePath("path.inf")), std::make_pair(FALSE, DWORD{ERROR_INVALID_PARAMETER}));
+}
+
 TEST_F(OemStaging, Refusals) {
   WritePackageFile("plain.inf", "[Strings]\nA=b\n");  // no signature
   const std::string drv = PackagePath("drv.inf");
