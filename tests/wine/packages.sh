@@ -32,59 +32,41 @@ make_workdir
 python3 - "$corpus" "$WORK/pkg" "$mode" "$handful" > "$WORK/packages.tsv" <<'PY'
 import os, re, sys
 corpus, out, mode, handful = sys.argv[1:]
-def stamped(path):  # a template's architecture placeholder as the amd64 build stamps it
-    raw = open(path, 'rb').read()
-    return raw.replace(b'$ARCH$', b'amd64').replace('$ARCH$'.encode('utf-16-le'), 'amd64'.encode('utf-16-le'))
-def read(raw):
-    if raw[:2] == b'\xff\xfe': return raw[2:].decode('utf-16-le', 'replace')
-    return raw[3:].decode('utf-8', 'replace') if raw[:3] == b'\xef\xbb\xbf' else raw.decode('latin-1')
-def fields(text):
-    return [f.strip().strip('"').strip() for f in text.split(',')]
-entries = handful.split() if mode == 'handful' else sorted(
-    os.path.relpath(os.path.join(d, f), corpus) for d, _, fs in os.walk(corpus) for f in fs
-    if not f.endswith('.tsv') and f != 'README.md')
-for entry in entries:
+fields = lambda text: [f.strip().strip('"').strip() for f in text.split(',')]
+for entry in handful.split() if mode == 'handful' else sorted(os.path.relpath(os.path.join(d, f), corpus)
+                                                              for d, _, fs in os.walk(corpus) for f in fs):
     name, sections, current = entry.split('@')[0], {}, None
-    raw = stamped(os.path.join(corpus, name))
-    for line in read(raw).splitlines():
+    raw = open(os.path.join(corpus, name), 'rb').read()  # a template's $ARCH$ stamped as its amd64 build does
+    raw = raw.replace(b'$ARCH$', b'amd64').replace('$ARCH$'.encode('utf-16-le'), 'amd64'.encode('utf-16-le'))
+    text = raw[2:].decode('utf-16-le') if raw[:2] == b'\xff\xfe' else raw.decode('latin-1').lstrip('\xef\xbb\xbf')
+    for line in text.splitlines():
         line = re.sub(r';[^"]*$', '', line).strip()
-        m = re.match(r'^\[([^\]]*)\]', line)
-        if m: current = sections.setdefault(m.group(1).strip().lower(), [])
-        elif line and current is not None:
-            k, eq, v = line.partition('=')
-            current.append((k.strip().strip('"'), v.strip()) if eq else ('', line))
+        if line.startswith('['): current = sections.setdefault(line[1:].split(']')[0].strip().lower(), [])
+        elif line and current is not None: current.append([x.strip().strip('"') for x in line.partition('=')[::2]])
     if 'manufacturer' not in sections: continue
-    strings = {k.lower(): v.strip('"') for s in sections if s.startswith('strings') for k, v in sections[s]}
+    strings = {k.lower(): v for s in sections if s.startswith('strings') for k, v in sections[s]}
     expand = lambda t: re.sub(r'%([^%]+)%', lambda m: strings.get(m.group(1).lower(), m.group(0)), t)
     files, places = set(), {''}
-    for sec in sections.values():
-        for k, v in sec:
-            if k.lower() in ('copyfiles', 'copyinf'):
-                for f in fields(v):
-                    if f.startswith('@') or k.lower() == 'copyinf': files.add(f.lstrip('@'))
-                    else: files.update((fs[1] or fs[0]) if len(fs) > 1 else fs[0] for fs in
-                                       (fields(x or y) for x, y in sections.get(f.lower(), [])) if fs[0])
     for s, sec in sections.items():
         for k, v in sec:
-            fs = fields(v)
-            if s.startswith('sourcedisksfiles'):
-                files.add(k)
-                if len(fs) > 1: places.add(fs[1])
-            elif s.startswith('sourcedisksnames'):
-                places.update(fs[3:4]); files.update(f for f in fs[1:2] if f)
-            elif s == 'version' and k.lower().startswith('catalogfile') and v: files.add(v)
-    inf = re.sub(r'\.(inx|inf\.in|txt)$', '.inf', os.path.basename(name))
+            fs = fields(v or k)
+            if k.lower() == 'copyinf': files.update(fs)
+            if k.lower() == 'copyfiles':  # "@file" or copy sections: "destination[, source]" lines
+                files.update(f[1:] for f in fs if f.startswith('@'))
+                files.update((c[1:2] + c)[0] or c[0] for f in fs for x, y in sections.get(f.lower(), []) for c in [fields(x or y)])
+            if s.startswith('sourcedisksfiles'): files.add(k); places.update(fs[1:2])
+            if s.startswith('sourcedisksnames'): places.update(fs[3:4]); files.update(fs[1:2])
+            if s == 'version' and k.lower().startswith('catalogfile'): files.add(v)
     pkg = os.path.join(out, entry.replace('/', '~'))
     os.makedirs(pkg)
-    open(os.path.join(pkg, inf), 'wb').write(raw)
-    places |= {os.path.join(a, b) for a in places for b in places}
-    for f in {expand(f).replace('\\', '/') for f in files if f}:
-        for p in places:
-            d = os.path.normpath(os.path.join(pkg, expand(p).replace('\\', '/').lstrip('/')))
+    open(os.path.join(pkg, re.sub(r'\.(inx|inf\.in|txt)$', '.inf', os.path.basename(name))), 'wb').write(raw)
+    for f in {expand(f).replace('\\', '/') for f in files if f}:  # in every place a source disk or path names
+        for d in {os.path.normpath(os.path.join(pkg, expand(a + '/' + b).replace('\\', '/').lstrip('/')))
+                  for a in places for b in places}:
             if d.startswith(pkg) and not os.path.exists(os.path.join(d, f)):
                 os.makedirs(os.path.dirname(os.path.join(d, f)), exist_ok=True)
                 open(os.path.join(d, f), 'w').write('%s of the %s test package\n' % (f, name))
-    version = dict((k.lower(), expand(v).strip('"')) for k, v in sections.get('version', []))
+    version = {k.lower(): expand(v) for k, v in sections.get('version', [])}
     print('\t'.join([entry, pkg, version.get('class', ''), version.get('classguid', '')]))
 PY
 log "$(wc -l < "$WORK/packages.tsv") packages with a [Manufacturer] section"
@@ -104,16 +86,18 @@ files_of() {
 }
 own() { cut -f1,3,4 "$1"; }  # what restoring Wine's own files is checked on
 win_dir=$(cd "$drive" && ls -d [wW][iI][nN][dD][oO][wW][sS])
-files_of "$drive/$win_dir" > "$WORK/wine.files"
-own "$WORK/wine.files" > "$WORK/wine.baseline"
+own <(files_of "$drive/$win_dir") > "$WORK/wine.baseline"
 cp -a "$drive/$win_dir" "$WORK/pristine"
 helper=$win/wine_helper.exe
 win98() { wine_run reg "$1" 'HKCU\Software\Wine\AppDefaults\setup.exe' "${@:2}" /f >/dev/null 2>&1; }
 
-# One side's run of /S then /U, as a row of results:
-#   exit codes, route, files landed, files removed, device gone.
-landed() { LC_ALL=C comm -13 <(cut -f1,2 "$1") <(cut -f1,2 "$2") | cut -f1 | tr '\n' '|'; }
-removed() { LC_ALL=C comm -23 <(cut -f1 "$1") <(cut -f1 "$2") | tr '\n' '|'; }
+# One side's row of results from its file lists before /S, after /S and after
+# /U: exit codes, route, files landed, files removed, device gone.
+row() {
+  printf '%s\t' "${name%@9x}" "$1" $s $u $route "$(LC_ALL=C comm -13 <(cut -f1,2 "$2") <(cut -f1,2 "$3") | cut -f1 | tr '\n' '|')" \
+    "$(LC_ALL=C comm -23 <(cut -f1 "$3") <(cut -f1 "$4") | tr '\n' '|')" >> "$WORK/results.tsv"
+  echo $gone >> "$WORK/results.tsv"
+}
 : > "$WORK/results.tsv"
 while IFS=$'\t' read -r name pkg class guid; do
   id=$("$linux/preview" --device-id "$pkg" 2>/dev/null) || { log "skipped $name: the preview refuses it"; continue; }
@@ -130,7 +114,7 @@ while IFS=$'\t' read -r name pkg class guid; do
   u=0; (cd "$pkg" && SETUP_SIM_ECHO=0 SETUP_MACHINE="$m" "$linux/setup" /U) || u=$?
   files_of "$m/drive_c/WINDOWS" > "$WORK/s2"
   gone=no; "$linux/winsim" show "$m" | grep -qiF "hardware ids: $id" || gone=yes
-  printf '%s\tsim\t%s\t%s\t%s\t%s\t%s\t%s\n' "${name%@9x}" $s $u $route "$(landed "$WORK/s0" "$WORK/s1")" "$(removed "$WORK/s1" "$WORK/s2")" $gone >> "$WORK/results.tsv"
+  row sim "$WORK/s0" "$WORK/s1" "$WORK/s2"
   # Wine: a root-enumerated device of the package's class carrying the id.
   [[ $guid =~ ^\{[0-9A-Fa-f-]{36}\}$ ]] || { guid='{88BAE032-5A81-49f0-BC3D-A4FF138216D6}'; class=USBDevice; }
   wine_run "$helper" create "$guid" "${class:-USBDevice}" "$id" >/dev/null || fail "$name: could not make the device $id"
@@ -146,7 +130,7 @@ while IFS=$'\t' read -r name pkg class guid; do
   gone=yes; wine_run "$helper" present "$id" >/dev/null && gone=no
   cd "$WORK"
   [ $family = 9x ] && win98 delete
-  printf '%s\twine\t%s\t%s\t%s\t%s\t%s\t%s\n' "${name%@9x}" $s $u $route "$(landed "$WORK/w0" "$WORK/w1")" "$(removed "$WORK/w1" "$WORK/w2")" $gone >> "$WORK/results.tsv"
+  row wine "$WORK/w0" "$WORK/w1" "$WORK/w2"
   # Back to the prefix as it was: no fixture device, nothing the package
   # brought, Wine's own files as they were (restored, and said, when not).
   wine_run "$helper" remove "$id" || log "$name: could not remove the device $id"
@@ -161,47 +145,39 @@ wine_run "$helper" list | grep -qi 'WINEBUS' || fail "Wine's own devices are gon
 
 # The table, and the differences against the list of known ones.
 python3 - "$WORK/results.tsv" "$here/packages-differences.txt" "$WORK/touched" <<'PY'
-import os, re, sys
-rows, listed = {}, {}
+import collections, os, re, sys
+rows = collections.defaultdict(dict)
 for line in open(sys.argv[1]):
     name, side, s, u, route, landed, removed, gone = line.rstrip('\n').split('\t')
-    stem = re.sub(r'\.(inx|inf\.in|txt|inf)$', '', os.path.basename(name)).lower()
-    def norm(files):  # a staged INF, PNF or catalog prints the same whatever its name
-        out = set()
-        for f in filter(None, files.split('|')):
-            f = re.sub(r'^inf/(oem\d+|%s)\.(inf|pnf)$' % re.escape(stem), r'inf/<staged>.\2', f)
-            out.add(re.sub(r'^system32/catroot/[^/]+/[^/]+$', 'catroot/<staged>.cat', f))
-        return out
-    rows.setdefault(name, {})[side] = dict(S=s, U=u, route=route, landed=norm(landed), removed=norm(removed), gone=gone)
-for line in open(sys.argv[2]):
-    if line.strip() and not line.startswith('#'):
-        name, _, reason = line.rstrip('\n').partition('\t')
-        listed[name] = reason
+    stem = re.escape(re.sub(r'\.(inx|inf\.in|txt|inf)$', '', os.path.basename(name)).lower())
+    norm = lambda files: {re.sub(r'^system32/catroot/[^/]+/[^/]+$', 'catroot/<staged>.cat',  # staged under any name
+                                 re.sub(r'^inf/(oem\d+|%s)\.(inf|pnf)$' % stem, r'inf/<staged>.\2', f))
+                          for f in files.split('|') if f}
+    rows[name][side] = dict(S=s, U=u, route=route, landed=norm(landed), removed=norm(removed), gone=gone)
+listed = dict(l.rstrip('\n').split('\t', 1) for l in open(sys.argv[2]) if l.strip() and not l.startswith('#'))
 touched = set(open(sys.argv[3]).read().splitlines()) if os.path.exists(sys.argv[3]) else set()
 def kind(a, b):  # the class of a difference
+    nocat = lambda r: {k: {f for f in v if not f.startswith('catroot/')} if isinstance(v, set) else v for k, v in r.items()}
     if a == b: return 'identical'
-    cat = lambda r: {k: ({f for f in v if not f.startswith('catroot/')} if isinstance(v, set) else v) for k, v in r.items()}
-    if cat(a) == cat(b): return 'catalog'
+    if nocat(a) == nocat(b): return 'catalog'
     if a['route'] == 'staged' and b['route'] == 'none' and a['S'] == b['S'] == '0':
         return 'wine-update-no-device'  # Wine's update "succeeds" for an id no device has
     return 'route' if a['route'] != b['route'] else 'other'
 fmt = '%-44s %-5s %-5s %-15s %-7s %-7s %-7s %s'
-print(fmt % ('package', '/S', '/U', 'route', 'landed', 'removed', 'gone', 'class'))
-count, unlisted, stale = {}, [], []
+print(fmt % ('package (sim, then wine)', '/S', '/U', 'route', 'landed', 'removed', 'gone', 'class'))
+count, unlisted, stale = collections.Counter(), [], []
 for name, r in sorted(rows.items()):
     a, b = r['sim'], r['wine']
     k = kind(a, b)
-    count[k] = count.get(k, 0) + 1
-    pair = lambda key: '%s %s' % (a[key], b[key])
-    print(fmt % (name, pair('S'), pair('U'), pair('route'), '%d %d' % (len(a['landed']), len(b['landed'])),
-                 '%d %d' % (len(a['removed']), len(b['removed'])), pair('gone'), k))
+    count[k] += 1
+    pair = lambda key, f=str: '%s %s' % (f(a[key]), f(b[key]))
+    print(fmt % (name, pair('S'), pair('U'), pair('route'), pair('landed', len), pair('removed', len), pair('gone'), k))
     for key in ('landed', 'removed'):
         for side, only in (('sim', a[key] - b[key]), ('wine', b[key] - a[key])):
             if only: print('    %s only on %s: %s' % (key, side, ' '.join(sorted(only))))
     if name in touched: print("    changed Wine's own files (restored)")
-    known = listed.get(name, '')
-    if k != 'identical' and not known.startswith(k + ':'): unlisted.append(name)
-    if k == 'identical' and known: stale.append(name)
+    if k != 'identical' and not listed.get(name, '').startswith(k + ':'): unlisted.append(name)
+    if k == 'identical' and name in listed: stale.append(name)
 print('summary: %d packages, identical %d; differing: %s' % (len(rows), count.pop('identical', 0),
       ', '.join('%s %d' % kv for kv in sorted(count.items())) or 'none'))
 if unlisted: print('FAIL: differing, not listed with that class in packages-differences.txt: ' + ', '.join(unlisted))
