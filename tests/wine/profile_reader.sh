@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The simulated profile reader against Wine's, over every file of the INF
-# corpus and the edge cases of tests/wine/profile-cases: the two outputs must
-# be the same except for the files listed, with the reason, in
-# tests/wine/profile-differences.txt.
+# corpus and the edge cases of tests/wine/profile-cases, each read made at
+# every capacity from 1 to 16 and at 50, 100, 200 and 10000 (profile_dump
+# --every-capacity): the two outputs must be the same except for the files
+# listed, with the reason, in tests/wine/profile-differences.txt. Exit 77 (a
+# CTest skip) without the corpus.
 #   profile_reader.sh LINUX_PROFILE_DUMP WINDOWS_PROFILE_DUMP_EXE
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 sim_dump=$1 wine_dump=$2
-corpus=$(cd "$here/../../../shared/inf-corpus" 2>/dev/null && pwd) || { echo "SKIPPED: INF corpus not found beside the project"; exit 0; }
+corpus=$(cd "$here/../../../shared/inf-corpus" 2>/dev/null && pwd) || { echo "SKIPPED: INF corpus not found beside the project"; exit 77; }
 [ -x "$sim_dump" ] && [ -f "$wine_dump" ] || fail "build the linux and win64 presets first ($sim_dump, $wine_dump)"
 need_packages wine wine64
 make_workdir
@@ -17,12 +19,12 @@ make_prefix
   while read -r f; do winpath "$f"; printf '\n'; done > "$WORK/list.txt"
 log "$(wc -l < "$WORK/list.txt") files"
 
-SETUP_SIM_ECHO=0 SETUP_MACHINE="" XDG_STATE_HOME="$WORK/state" "$sim_dump" "$WORK/list.txt" > "$WORK/sim.txt"
-wine_run "$wine_dump" "$(winpath "$WORK/list.txt")" 2>/dev/null | tr -d '\r' > "$WORK/wine.txt"
+SETUP_SIM_ECHO=0 SETUP_MACHINE="" XDG_STATE_HOME="$WORK/state" "$sim_dump" --every-capacity "$WORK/list.txt" > "$WORK/sim.txt"
+wine_run "$wine_dump" --every-capacity "$(winpath "$WORK/list.txt")" 2>/dev/null | tr -d '\r' > "$WORK/wine.txt"
 
 # The files whose reads differ.
 python3 - "$WORK/sim.txt" "$WORK/wine.txt" "$here/profile-differences.txt" "$corpus" "$here/profile-cases" <<'PY'
-import sys
+import re, sys
 def blocks(path):
     out, name = {}, None
     for line in open(path, encoding='latin-1'):
@@ -47,12 +49,32 @@ def short(path):
     return p
 if set(sim) != set(wine):
     sys.exit('FAIL: the two runs read different files')
-differing = {short(n) for n in sim if sim[n] != wine[n]}
+# A quoted value longer than the buffer is one known difference wherever it
+# occurs: the simulation gives the value (read whole at 10000) cut to the
+# capacity less one, Wine one byte less. Such lines do not make a file differ.
+read = re.compile(r'  value (.*) cap=(\d+) ret=(\d+) ?(.*)$')
+bytes_of = lambda t: re.sub(r'\\x([0-9A-F]{2})', lambda m: chr(int(m.group(1), 16)), t)
+quoted_cuts = 0
+def same(a, b):
+    global quoted_cuts
+    if len(a) != len(b): return False
+    whole = {m.group(1): bytes_of(m.group(4)) for m in map(read.match, a) if m and m.group(2) == '10000'}
+    for x, y in zip(a, b):
+        if x == y: continue
+        m, k = read.match(x), read.match(y)
+        if not (m and k and m.group(1) == k.group(1) and m.group(1) in whole): return False
+        v, cap = whole[m.group(1)], int(m.group(2))
+        if not (len(v) >= cap - 1 and bytes_of(m.group(4)) == v[:cap - 1] and bytes_of(k.group(4)) == v[:cap - 2]):
+            return False
+        quoted_cuts += 1
+    return True
+differing = {short(n) for n in sim if not same(sim[n], wine[n])}
+if quoted_cuts: differing.add('(quoted values cut)')
 bad = False
 for name in sorted(differing - set(listed)):
     bad = True
     print('FAIL: differs from Wine and is not listed: ' + name)
-    full = [n for n in sim if short(n) == name][0]
+    full = [n for n in sim if short(n) == name][0]  # its first differing read
     for a, b in zip(sim[full] + ['(end)\n'] * 5, wine[full] + ['(end)\n'] * 5):
         if a != b:
             print('  sim:  ' + a.rstrip()[:300]); print('  wine: ' + b.rstrip()[:300]); break
@@ -61,6 +83,6 @@ for name in sorted(set(listed) - differing):
     print('FAIL: listed as different but now the same: ' + name)
 for name in sorted(differing & set(listed)):
     print('known difference: %s (%s)' % (name, listed[name]))
-print('%d files compared, %d known differences' % (len(sim), len(differing)))
+print('%d files compared, %d known differences, %d reads of a quoted value cut' % (len(sim), len(differing), quoted_cuts))
 sys.exit(1 if bad else 0)
 PY

@@ -2,11 +2,13 @@
 // program reads from INF files, so that the simulated reader and the real
 // platform's can be compared file by file.
 //
-//   profile_dump LIST   LIST holds one Windows path of an INF file per line
+//   profile_dump [--every-capacity] LIST   LIST holds one Windows path of an INF file per line
 //
 // Every read shows its capacity, its return value and the bytes it produced
 // (up to the end of the list or text), with bytes outside printable ASCII as
-// \xNN.
+// \xNN. Reads are made at the capacities the program uses; with
+// --every-capacity each is also made at every capacity from 1 to 16 and at
+// 50, 100, 200 and 10000, where cutting a text and ending a list show.
 #include "platform/win32.h"
 
 #include <cstdio>
@@ -41,7 +43,9 @@ size_t ListLength(const char* buffer, size_t size) {
   return i < size ? i + 1 : size;
 }
 
-std::vector<std::string> ReadSection(const std::string& path, const std::string& name, DWORD size) {
+std::vector<DWORD> g_extraCapacities;  // --every-capacity
+
+std::vector<std::string> ReadSectionAt(const std::string& path, const std::string& name, DWORD size) {
   std::vector<char> buffer(size + 1, '\0');
   const DWORD n = GetPrivateProfileSectionA(name.c_str(), buffer.data(), size, path.c_str());
   std::printf("  section [%s] cap=%lu ret=%lu %s\n", Escaped(name.data(), name.size()).c_str(),
@@ -52,12 +56,25 @@ std::vector<std::string> ReadSection(const std::string& path, const std::string&
   return lines;
 }
 
-void ReadValue(const std::string& path, const std::string& section, const std::string& key, DWORD size) {
+void ReadValueAt(const std::string& path, const std::string& section, const std::string& key, DWORD size) {
   std::vector<char> buffer(size + 1, '\0');
   const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), nullptr, buffer.data(), size, path.c_str());
   std::printf("  value [%s] %s cap=%lu ret=%lu %s\n", Escaped(section.data(), section.size()).c_str(),
               Escaped(key.data(), key.size()).c_str(), static_cast<unsigned long>(size),
               static_cast<unsigned long>(n), Escaped(buffer.data(), std::strlen(buffer.data())).c_str());
+}
+
+// The read at the program's capacity gives the lines the dump follows.
+std::vector<std::string> ReadSection(const std::string& path, const std::string& name, DWORD size) {
+  for (DWORD capacity : g_extraCapacities)
+    if (capacity != size) ReadSectionAt(path, name, capacity);
+  return ReadSectionAt(path, name, size);
+}
+
+void ReadValue(const std::string& path, const std::string& section, const std::string& key, DWORD size) {
+  for (DWORD capacity : g_extraCapacities)
+    if (capacity != size) ReadValueAt(path, section, key, capacity);
+  ReadValueAt(path, section, key, size);
 }
 
 std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
@@ -117,13 +134,18 @@ void Dump(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: profile_dump LIST\n");
+  const bool every = argc == 3 && std::strcmp(argv[1], "--every-capacity") == 0;
+  if (argc != 2 && !every) {
+    std::fprintf(stderr, "usage: profile_dump [--every-capacity] LIST\n");
     return 2;
   }
-  FILE* list = std::fopen(argv[1], "rb");
+  if (every) {
+    for (DWORD capacity = 1; capacity <= 16; ++capacity) g_extraCapacities.push_back(capacity);
+    g_extraCapacities.insert(g_extraCapacities.end(), {50, 100, 200, 10000});
+  }
+  FILE* list = std::fopen(argv[argc - 1], "rb");
   if (!list) {
-    std::fprintf(stderr, "profile_dump: cannot read %s\n", argv[1]);
+    std::fprintf(stderr, "profile_dump: cannot read %s\n", argv[argc - 1]);
     return 2;
   }
   char line[4096];

@@ -5,7 +5,8 @@
 //
 //   wine_helper list                      instance id, a tab, hardware ids joined by ";"
 //   wine_helper create GUID CLASS HWID    prints the new device's instance id
-//   wine_helper present HWID              exit 0 when a present device has HWID
+//   wine_helper present HWID              exit 0 when a present device has HWID; prints its driver key
+//   wine_helper remove HWID               removes the root-enumerated devices that carry HWID
 //   wine_helper locale                    GetUserDefaultLangID and the ANSI code page, in hex
 #include <windows.h>
 #include <setupapi.h>
@@ -18,9 +19,15 @@
 namespace {
 
 struct Device {
-  std::string instance;
+  std::string instance, driver;
   std::vector<std::string> ids;
 };
+
+bool Carries(const Device& d, const char* id) {
+  for (const std::string& mine : d.ids)
+    if (lstrcmpiA(mine.c_str(), id) == 0) return true;
+  return false;
+}
 
 std::vector<Device> PresentDevices() {
   std::vector<Device> devices;
@@ -37,6 +44,10 @@ std::vector<Device> PresentDevices() {
     if (SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, nullptr, reinterpret_cast<BYTE*>(ids),
                                           sizeof ids - 2, nullptr))
       for (const char* p = ids; *p; p += std::strlen(p) + 1) d.ids.emplace_back(p);
+    char driver[512] = "";
+    if (SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(driver),
+                                          sizeof driver - 1, nullptr))
+      d.driver = driver;
     devices.push_back(d);
   }
   SetupDiDestroyDeviceInfoList(set);
@@ -83,6 +94,27 @@ int Create(const char* guidText, const char* className, const char* hardwareId) 
   return code;
 }
 
+// Only root-enumerated devices, the kind `create` makes: Wine's own devices
+// would come back in the next process anyway.
+int Remove(const char* hardwareId) {
+  HDEVINFO set = SetupDiGetClassDevsA(nullptr, "ROOT", nullptr, DIGCF_ALLCLASSES);
+  if (set == INVALID_HANDLE_VALUE) return 1;
+  SP_DEVINFO_DATA data;
+  data.cbSize = sizeof data;
+  int code = 0;
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
+    char ids[4096] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, nullptr, reinterpret_cast<BYTE*>(ids),
+                                           sizeof ids - 2, nullptr))
+      continue;
+    Device d;
+    for (const char* p = ids; *p; p += std::strlen(p) + 1) d.ids.emplace_back(p);
+    if (Carries(d, hardwareId) && !SetupDiCallClassInstaller(DIF_REMOVE, set, &data)) code = 1;
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,10 +134,10 @@ int main(int argc, char** argv) {
   if (verb == "create" && argc == 5) return Create(argv[2], argv[3], argv[4]);
   if (verb == "present" && argc == 3) {
     for (const Device& d : PresentDevices())
-      for (const std::string& id : d.ids)
-        if (lstrcmpiA(id.c_str(), argv[2]) == 0) return 0;
+      if (Carries(d, argv[2])) return std::printf("%s\n", d.driver.c_str()) < 0;
     return 1;
   }
-  std::fprintf(stderr, "usage: wine_helper list | create GUID CLASS HWID | present HWID | locale\n");
+  if (verb == "remove" && argc == 3) return Remove(argv[2]);
+  std::fprintf(stderr, "usage: wine_helper list | create GUID CLASS HWID | present HWID | remove HWID | locale\n");
   return 2;
 }
