@@ -81,8 +81,6 @@ TEST_F(InfFiles, PathsAndWhatTheProgramNeverAsks) {
     SetLastError(0xdeadbeef);
     return SetupOpenInfFileA(at.c_str(), infClass, style, errorLine) == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   };
-  EXPECT_EQ(open("C:\\nowhere\\drv.inf"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(open(PackagePath("none.inf")), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   // Refused loudly: the program opens its INF by its full path, and nothing more.
   for (DWORD error : {open("drv.inf"), open(path, "USB"), open(path, nullptr, INF_STYLE_OLDNT | INF_STYLE_WIN4),
                       open(path, nullptr, INF_STYLE_WIN4, &line)})
@@ -100,7 +98,9 @@ TEST_F(InfFiles, PathsAndWhatTheProgramNeverAsks) {
 
 // SetupDiGetActualSectionToInstallA: .NTamd64 or .NTx86, then .NT, on the NT
 // family; no decoration on the 9x family. The program passes the same buffer
-// as the name and the result; one byte short, nothing is written.
+// as the name and the result; one byte short, nothing is written. (This
+// machine's own decorations, and a missing or plain section, are held against
+// Wine by the conformance probe.)
 TEST_F(InfFiles, ActualSectionForThePlatform) {
   const struct {
     DWORD version;
@@ -108,10 +108,8 @@ TEST_F(InfFiles, ActualSectionForThePlatform) {
     const char* sections;  // section headers of the INF
     const char* expected;
   } cases[] = {
-      {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTamd64]\n", "Install.NTamd64"},
       {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install.NT"},
       {0x4A65000A, "x86", "[Install.NT]\n[Install.NTx86]\n[Install.NTamd64]\n", "Install.NTx86"},
-      {0x4A65000A, "amd64", "[Install]\n", "Install"}, {0x4A65000A, "amd64", "", "Install"},
       {0x4A65000A, "amd64", "[install.ntAMD64]\n", "Install.NTamd64"},
       {0xC0000A04, "x86", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install"},
   };
