@@ -5,10 +5,10 @@
 //   conformance_probe SCRATCH CASES    both Windows paths (Z:\... on Linux)
 //
 // A case file holds lines of whitespace-separated tokens ("..." quotes a
-// token with blanks, \xNN gives a byte inside one):
+// token with blanks; \x{NN} gives a byte, here and in an INF's lines):
 //   case ID                 a new case: its own directory SCRATCH\ID, made current
 //   inf NAME  ...lines...  .   a file of the case directory, the lines up to "."
-//   file NAME TEXT          a one-line file of the case directory
+//   file NAME TEXT          a one-line file of the case directory (or a subdirectory)
 //   watch DIR               report files appearing and disappearing there
 //   FUNCTION ARGS...        one call of a seam function (see kCalls)
 // A token %case%, %windir% or %sysdir% is replaced by that directory. Every
@@ -42,7 +42,8 @@ namespace {
 using Args = std::vector<std::string>;
 
 struct State {
-  std::string id, dir, windir, sysdir, scratch, staged;
+  std::string id, dir, windir, sysdir, scratch;
+  std::set<std::string> infs;  // the INF files the case wrote, by name without extension
   std::vector<std::string> watched;
   std::map<std::string, std::set<std::string>> seen;
   HDEVINFO set = INVALID_HANDLE_VALUE;
@@ -78,24 +79,22 @@ std::string Escaped(const std::string& s) {
 }
 
 // A path as the comparison sees it: lower case, "\" only, the machine's own
-// directories and the staged INF's name replaced by a token.
+// directories and a staged package's name replaced by a token.
 std::string Path(const std::string& raw) {
   std::string p = Lower(raw);
   const std::pair<std::string, const char*> tokens[] = {
       {Lower(S.dir), "%case%"}, {Lower(S.scratch), "%scratch%"}, {Lower(S.windir), "%windir%"}};
   for (const auto& [prefix, token] : tokens)
     if (!prefix.empty() && p.compare(0, prefix.size(), prefix) == 0) p = token + p.substr(prefix.size());
-  if (!S.staged.empty() && p.compare(0, 8, "%windir%") == 0) {
-    for (const char* ext : {".inf", ".pnf", ".cat"}) {
-      const std::string name = S.staged + ext;
-      const size_t at = p.find(name);
-      if (at != std::string::npos && (at == 0 || p[at - 1] == '\\')) p.replace(at, name.size(), std::string("%staged%") + ext);
-    }
-  }
-  // Windows numbers staged packages from the lowest free oemN: a machine's count.
-  for (size_t at = p.find("\\oem"); at != std::string::npos; at = p.find("\\oem", at + 1)) {
-    const size_t digits = p.find_first_not_of("0123456789", at + 4);
-    if (digits != std::string::npos && digits > at + 4 && p[digits] == '.') p.replace(at + 4, digits - at - 4, "N");
+  // A file under the Windows directory named after the case's own INF or
+  // oemN is a staged copy: Windows names it oemN from the lowest free number
+  // (a machine's count), Wine keeps the INF's own name when it is free.
+  const size_t slash = p.find_last_of('\\'), dot = p.find_last_of('.');
+  if (p.compare(0, 8, "%windir%") == 0 && slash != std::string::npos && dot != std::string::npos && dot > slash) {
+    const std::string base = p.substr(slash + 1, dot - slash - 1);
+    const bool oem = base.size() > 3 && base.compare(0, 3, "oem") == 0 &&
+                     base.find_first_not_of("0123456789", 3) == std::string::npos;
+    if (oem || S.infs.count(base)) p.replace(slash + 1, dot - slash - 1, "%staged%");
   }
   return Escaped(p);
 }
@@ -259,12 +258,9 @@ BOOL CopyOem(const Args& a) {
   std::vector<char> buffer(Num(a[1]) + 1, '\0');
   const BOOL ok = SetupCopyOEMInfA(Str(a[0]), nullptr, SPOST_PATH, 0, buffer.data(), Num(a[1]), nullptr, nullptr);
   if (ok) {
-    std::string name = Lower(buffer.data());
-    name = name.substr(name.find_last_of('\\') + 1);
-    name = name.substr(0, name.size() - 4);
-    const bool oem = name.size() > 3 && name.compare(0, 3, "oem") == 0 && name.find_first_not_of("0123456789", 3) == std::string::npos;
-    if (a.size() < 3 || a[2] != "quiet") Out("name", oem ? "oemN.inf" : Escaped(name) + ".inf");
-    S.staged = name;
+    const std::string name = Lower(buffer.data()).substr(Lower(buffer.data()).find_last_of('\\') + 1);
+    const bool oem = name.compare(0, 3, "oem") == 0 && name.find_first_not_of("0123456789", 3) == name.size() - 4;
+    if (a.size() < 3 || a[2] != "quiet") Out("name", oem ? "oemN.inf" : Escaped(name));
     Out("out", Path(buffer.data()));
   }
   return ok;
@@ -389,15 +385,20 @@ const std::map<std::string, std::pair<size_t, Call>> kCalls = {
 
 // ---- the case file ------------------------------------------------------
 
+// A text with each \x{NN} replaced by that byte.
+std::string Decoded(std::string text) {
+  for (size_t at = 0; (at = text.find("\\x{", at)) != std::string::npos && at + 6 <= text.size(); ++at)
+    text.replace(at, 6, 1, static_cast<char>(std::strtoul(text.substr(at + 3, 2).c_str(), nullptr, 16)));
+  return text;
+}
+
 Args Tokens(const std::string& line) {
   Args out;
   for (size_t i = 0; i < line.size();) {
     if (line[i] == ' ' || line[i] == '\t') { ++i; continue; }
     const bool quoted = line[i] == '"';
     const size_t end = quoted ? line.find('"', i + 1) : line.find_first_of(" \t", i);
-    std::string token = line.substr(i + quoted, (end == std::string::npos ? line.size() : end) - i - quoted);
-    for (size_t at; (at = token.find("\\x")) != std::string::npos && at + 4 <= token.size();)
-      token.replace(at, 4, 1, static_cast<char>(std::strtoul(token.substr(at + 2, 2).c_str(), nullptr, 16)));
+    std::string token = Decoded(line.substr(i + quoted, (end == std::string::npos ? line.size() : end) - i - quoted));
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"%case%", S.dir}, {"%windir%", S.windir}, {"%sysdir%", S.sysdir}})
       for (size_t at; (at = token.find(name)) != std::string::npos;) token.replace(at, name.size(), value);
     out.push_back(token);
@@ -411,6 +412,7 @@ Args Tokens(const std::string& line) {
 // directory. On Linux C: is the machine's drive_c and Z: the root.
 #ifdef _WIN32
 std::string Native(const std::string& windowsPath) { return windowsPath; }
+void MakeDirectory(const std::string& windowsPath) { _mkdir(windowsPath.c_str()); }
 void EnterDirectory(const std::string& windowsPath) { _mkdir(windowsPath.c_str()), _chdir(windowsPath.c_str()); }
 std::set<std::string> Listing(const std::string& dir) {
   std::set<std::string> names;
@@ -428,8 +430,9 @@ std::string Native(const std::string& windowsPath) {
   for (char& c : p) c = c == '\\' ? '/' : c;
   return p;
 }
+void MakeDirectory(const std::string& windowsPath) { mkdir(Native(windowsPath).c_str(), 0755); }
 void EnterDirectory(const std::string& windowsPath) {
-  mkdir(Native(windowsPath).c_str(), 0755);
+  MakeDirectory(windowsPath);
   if (chdir(Native(windowsPath).c_str()) != 0) std::perror("chdir");
 }
 std::set<std::string> Listing(const std::string& dir) {  // names are found whatever their case
@@ -460,6 +463,8 @@ void PrintEffects() {
 }
 
 void WriteFile(const std::string& name, const std::string& text) {
+  for (size_t at = name.find('\\'); at != std::string::npos; at = name.find('\\', at + 1))
+    MakeDirectory(S.dir + "\\" + name.substr(0, at));  // a file in a subdirectory of the case
   FILE* f = std::fopen(Native(S.dir + "\\" + name).c_str(), "wb");
   if (!f) return (void)std::fprintf(stderr, "conformance_probe: cannot write %s\n", name.c_str());
   std::fwrite(text.data(), 1, text.size(), f);
@@ -484,16 +489,17 @@ int main(int argc, char** argv) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     if (inInf) {
       if (line == ".") WriteFile(inf, infText), inInf = false;
-      else infText += line + "\r\n";
+      else infText += Decoded(line) + "\r\n";
       continue;
     }
     if (line.empty() || line[0] == '#') continue;
     const Args t = Tokens(line);
     if (t[0] == "case") {
-      S.id = t.at(1), S.dir = S.scratch + "\\" + S.id, S.staged.clear(), S.watched.clear(), S.seen.clear();
+      S.id = t.at(1), S.dir = S.scratch + "\\" + S.id, S.infs.clear(), S.watched.clear(), S.seen.clear();
       EnterDirectory(S.dir);
     } else if (t[0] == "inf") {
       inf = t.at(1), infText.clear(), inInf = true;
+      S.infs.insert(Lower(inf.substr(0, inf.find_last_of('.'))));
     } else if (t[0] == "file") {
       WriteFile(t.at(1), t.size() > 2 ? t[2] : "");
     } else if (t[0] == "watch") {
