@@ -134,24 +134,21 @@ BOOL Select(const Args& a) {
     if (S.selected) break;
   }
   Out("device", S.selected ? "found" : "none");
-  if (!S.selected) {
-    SP_DEVINFO_DATA past{};
-    past.cbSize = sizeof past;
+  if (!S.selected) {  // the enumeration's end, as the walks of the program meet it
     SetLastError(0xdeadbeef);
-    const BOOL end = SetupDiEnumDeviceInfo(S.set, index, &past);
+    const BOOL end = SetupDiEnumDeviceInfo(S.set, index, &S.device);
     Out("past_end", Bool(end) + "/" + Hex(GetLastError()));
   }
   return S.selected;
 }
 
+// Whether a device with the id is present, in a list of its own.
 BOOL Present(const Args& a) {
-  HDEVINFO keep = S.set;
-  SP_DEVINFO_DATA keepDevice = S.device;
+  const State keep = S;
   S.set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-  S.out.clear();
   const BOOL found = Select(a);
   SetupDiDestroyDeviceInfoList(S.set);
-  S.set = keep, S.device = keepDevice;
+  S = keep;
   S.out = found ? " present" : " absent";
   return found;
 }
@@ -280,16 +277,14 @@ BOOL Status(const Args&) {
   return r == CR_SUCCESS;
 }
 
-std::string FoundName(const WIN32_FIND_DATAA& d) { return Lower(d.cFileName); }
-
 BOOL Find(const Args& a) {
   WIN32_FIND_DATAA data;
   S.find = FindFirstFileA(a[0].c_str(), &data);
   Out("find", Handle(S.find));
   if (S.find == INVALID_HANDLE_VALUE) return FALSE;
-  std::set<std::string> names = {FoundName(data)};  // directory order is the file system's
+  std::set<std::string> names = {Lower(data.cFileName)};  // directory order is the file system's
   const DWORD error = GetLastError();
-  while (FindNextFileA(S.find, &data)) names.insert(FoundName(data));
+  while (FindNextFileA(S.find, &data)) names.insert(Lower(data.cFileName));
   Out("next_end", Hex(GetLastError()));
   std::string list;
   for (const std::string& n : names) Add(list, Escaped(n), ',');
