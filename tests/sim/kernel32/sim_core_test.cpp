@@ -78,14 +78,13 @@ TEST_F(SimCore, CopyAndDeleteActOnRealFilesWithWindowsErrors) {
 
 }
 
+// Code page 1252 is held against Wine by the conformance probe; code page
+// 936, which it does not run under, here.
 TEST_F(SimCore, CharUpperConvertsLettersOfTheCodePageOnly) {
-  char latin[] = "usb\\vid_12ab&pid_\xE9\xFF\xF7";
-  EXPECT_EQ(CharUpperA(latin), latin);
-  EXPECT_STREQ(latin, "USB\\VID_12AB&PID_\xC9\x9F\xF7");
   sim::CurrentMachine().language = 0x0804;
   // \x81\x61 and \xB0\x62 are double-byte characters whose second bytes look like a and b.
   char gbk[] = "ab\x81\x61\xB0\x62z";
-  CharUpperA(gbk);
+  EXPECT_EQ(CharUpperA(gbk), gbk);
   EXPECT_STREQ(gbk, "AB\x81\x61\xB0\x62Z");
 }
 
