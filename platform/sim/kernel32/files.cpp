@@ -39,6 +39,17 @@ std::string_view PatternExtension(std::string_view pattern) {
   return pattern.substr(1);
 }
 
+// Windows matches a pattern against a file's short (8.3) name too, so that
+// "*.inf" also finds "driver.infx", whose short name DRIVER~1.INF ends in
+// ".INF". A short name's extension is the first three characters of the
+// name's last extension; a pattern extension of more than three characters
+// can only match the long name.
+bool ShortNameMatches(std::string_view name, std::string_view extension) {
+  const size_t dot = name.rfind('.');
+  if (extension.size() != 4 || dot == std::string_view::npos || dot == 0 || name.size() - dot <= 4) return false;
+  return EqualsNoCase(name.substr(dot, 4), extension);
+}
+
 // Seconds and nanoseconds since 1970 as a FILETIME (100 ns since 1601).
 FILETIME ToFileTime(const struct timespec& t) {
   const uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
@@ -85,14 +96,15 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   if (!dir.ok() || !ListDirectory(dir.host, names)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
   // A name matches when it ends in the extension, letter case aside ("*"
-  // matches any start, the empty one too). NTFS hands out a directory's names
-  // in the order of their upper-case form.
+  // matches any start, the empty one too), or its short name does. NTFS
+  // hands out a directory's names in the order of their upper-case form.
   std::vector<std::pair<std::string, FoundEntry>> listed;
   for (const std::string& name : names) {
     FoundEntry entry;
     entry.name = Utf8ToAnsi(name);
-    if (entry.name.size() < extension.size() || entry.name.size() >= MAX_PATH ||
-        !EqualsNoCase(std::string_view(entry.name).substr(entry.name.size() - extension.size()), extension) ||
+    const bool longMatch = entry.name.size() >= extension.size() &&
+                           EqualsNoCase(std::string_view(entry.name).substr(entry.name.size() - extension.size()), extension);
+    if (entry.name.size() >= MAX_PATH || !(longMatch || ShortNameMatches(entry.name, extension)) ||
         !StatPath(dir.host / name, entry.info))
       continue;
     listed.emplace_back(UpperAnsi(entry.name), std::move(entry));

@@ -351,6 +351,9 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size,
     out[-1] = '\0';
     return Fail(ERROR_INSUFFICIENT_BUFFER, size - 2);
   }
+  // A whole section read clears the last error, as Windows does (Wine's
+  // profile tests assert it).
+  SetLastError(ERROR_SUCCESS);
   return size - left;
 }
 

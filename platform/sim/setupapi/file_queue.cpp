@@ -72,15 +72,21 @@ QueuedFile CopyOf(const InfData& inf, const std::string& sourceRoot, const std::
       if (const InfLine* l = inf.FindLine(std::string(base) + "." + arch, key)) return l;
     return inf.FindLine(base, key);
   };
-  std::string subdirectory;
+  std::string subdirectory, diskDir, description, tag;
   if (const InfLine* fileLine = find("SourceDisksFiles", file)) {
     const std::string disk = inf.Field(*fileLine, 1).value_or(std::string());
-    std::string diskDir;
-    if (!disk.empty())
-      if (const InfLine* diskLine = find("SourceDisksNames", disk)) diskDir = inf.Field(*diskLine, 4).value_or(std::string());
+    if (!disk.empty()) {
+      if (const InfLine* diskLine = find("SourceDisksNames", disk)) {
+        description = inf.Field(*diskLine, 1).value_or(std::string());
+        tag = inf.Field(*diskLine, 2).value_or(std::string());
+        diskDir = inf.Field(*diskLine, 4).value_or(std::string());
+      }
+    }
     subdirectory = JoinWindowsPath(diskDir, inf.Field(*fileLine, 2).value_or(std::string()));
   }
-  return QueuedFile{JoinWindowsPath(JoinWindowsPath(sourceRoot, subdirectory), file), std::move(target), style};
+  // The disk's directory belongs to the media, the file's own subdirectory does not.
+  return QueuedFile{JoinWindowsPath(JoinWindowsPath(sourceRoot, subdirectory), file), std::move(target), style,
+                    JoinWindowsPath(sourceRoot, diskDir), description, tag, file};
 }
 
 // The copy style of a copy-section line, from its flags field.
@@ -177,6 +183,8 @@ Answer Meaning(UINT notification, UINT answer) {
       return answer == FILEOP_DOIT ? Answer::Go : answer == FILEOP_ABORT ? Answer::Abort : Answer::Unmodelled;
     case SPFILENOTIFY_TARGETEXISTS:
     case SPFILENOTIFY_TARGETNEWER: return answer == FALSE ? Answer::Skip : Answer::Unmodelled;
+    case SPFILENOTIFY_NEEDMEDIA:
+      return answer == FILEOP_DOIT ? Answer::Go : answer == FILEOP_ABORT ? Answer::Abort : Answer::Unmodelled;
     default:  // the error notifications
       return answer == FILEOP_SKIP ? Answer::Skip : answer == FILEOP_ABORT ? Answer::Abort : Answer::Unmodelled;
   }
@@ -291,10 +299,26 @@ bool CommitQueue(const FileQueueData& queue, HWND owner, const QueueHandler& han
     if (DWORD error = MakeParentDirectory(f.target)) return error;
     return CopyFileNoFault(f.source.c_str(), f.target.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
   };
+  // Windows asks for each source media once per commit, before its first
+  // copy: a directory, description and tag file that differ make another.
+  std::vector<const QueuedFile*> medias;
+  auto needMedia = [&](const QueuedFile& f) {
+    for (const QueuedFile* seen : medias)
+      if (EqualsNoCase(seen->mediaPath, f.mediaPath) && seen->mediaDescription == f.mediaDescription &&
+          seen->mediaTag == f.mediaTag)
+        return true;
+    medias.push_back(&f);
+    auto text = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
+    SOURCE_MEDIA_A media{nullptr, text(f.mediaTag), text(f.mediaDescription), f.mediaPath.c_str(), f.sourceName.c_str(), 0};
+    char newPath[MAX_PATH] = {};  // where a callback could name another place, as on Windows
+    return ask(SPFILENOTIFY_NEEDMEDIA, reinterpret_cast<UINT_PTR>(&media), reinterpret_cast<UINT_PTR>(newPath)) ==
+           Answer::Go;
+  };
   auto walk = [&](const SubQueue& sub) {
     if (sub.files.empty()) return true;
     if (ask(SPFILENOTIFY_STARTSUBQUEUE, sub.op, sub.files.size()) != Answer::Go) return false;
     for (const QueuedFile& f : sub.files) {
+      if (sub.op == FILEOP_COPY && !needMedia(f)) return false;
       FILEPATHS_A paths{f.target.c_str(), f.source.empty() ? nullptr : f.source.c_str(), 0, 0};
       if (ask(sub.start, reinterpret_cast<UINT_PTR>(&paths), sub.op) != Answer::Go) return false;
       const std::optional<DWORD> error = perform(sub.op, f, paths);
@@ -328,6 +352,9 @@ UINT DefaultQueueAnswer(UINT notification, UINT_PTR param1, bool recordPrompts) 
     case SPFILENOTIFY_STARTCOPY:
     case SPFILENOTIFY_STARTDELETE:
     case SPFILENOTIFY_STARTRENAME: return FILEOP_DOIT;
+    // The media is taken as there: a file missing from it fails when it is
+    // copied, as COPYERROR, where the prompt would come.
+    case SPFILENOTIFY_NEEDMEDIA: return FILEOP_DOIT;
     case SPFILENOTIFY_TARGETEXISTS:
     case SPFILENOTIFY_TARGETNEWER: return FALSE;  // nobody to ask: the file on the target stays
     case SPFILENOTIFY_ENDQUEUE:
@@ -348,7 +375,7 @@ UINT DefaultQueueAnswer(UINT notification, UINT_PTR param1, bool recordPrompts) 
         RecordPrompt(notification, notification == SPFILENOTIFY_COPYERROR ? paths->Source : paths->Target, error, "abort");
       return Fail(error, static_cast<UINT>(FILEOP_ABORT));
     }
-    default:  // what a queue of this simulation never sends (media, scans, language mismatches)
+    default:  // what a queue of this simulation never sends (scans, language mismatches)
       return Unmodelled("SetupDefaultQueueCallbackA", "notification " + std::to_string(notification),
                         ERROR_CALL_NOT_IMPLEMENTED, static_cast<UINT>(FILEOP_ABORT));
   }

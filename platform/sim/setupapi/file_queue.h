@@ -16,6 +16,10 @@ struct QueuedFile {
   std::string source;  // full source path ("" for a deletion)
   std::string target;  // full target path
   DWORD style = 0;     // SP_COPY_* flags of a copy
+  // The source media of a copy: the source root with the disk's directory,
+  // the disk's description and tag file from [SourceDisksNames], and the
+  // file's name on it. A commit asks for each media once (NEEDMEDIA).
+  std::string mediaPath{}, mediaDescription{}, mediaTag{}, sourceName{};
 };
 struct FileQueueData {
   std::vector<QueuedFile> deletes, renames, copies;  // committed in this order

@@ -41,50 +41,20 @@ class ProfileTest : public test::SimTest {
   }
 };
 
-TEST_F(ProfileTest, SectionLinesKeepTheirFormWithBlanksAroundEqualsRemoved) {
-  const std::string inf = Inf(
-      "; a comment before anything\nstray=before the first section\n[Models]\n"
-      "%Dev% = Install , USB\\VID_1234&PID_0001\n   ; an indented comment\n\n"
-      "\t%Other%\t=\tInstall2,ID2   \nline without equals\n=novalue\nkey;semi = v ; trailing\n"
-      "Quoted = \"  spaced value  \"\nempty =\n");
-  DWORD n = 0;
-  const Lines expected{"%Dev%=Install , USB\\VID_1234&PID_0001", "%Other%=Install2,ID2", "line without equals",
-                       "=novalue", "key;semi=v ; trailing", "Quoted=\"  spaced value  \"", "empty="};
-  EXPECT_EQ(Section(inf, "Models", &n), expected);
-  // The count covers every line and its NUL, not the final NUL of the list.
-  size_t bytes = 0;
-  for (const std::string& line : expected) bytes += line.size() + 1;
-  EXPECT_EQ(n, bytes);
-}
-
-TEST_F(ProfileTest, ValuesAreFoundByNamesOfAnyCaseAndLoseOnePairOfQuotes) {
+// Names of any case, values losing one pair of quotes, the first of repeated
+// keys and sections, cut reads: held against Wine by the conformance probe.
+// Here what it cannot ask there: double-byte names, a nameless key, a padded
+// section name (Wine does not trim it), and a file that is missing.
+TEST_F(ProfileTest, DoubleByteNamesANamelessKeyAndAPaddedSection) {
   sim::CurrentMachine().language = 0x0804;
   const std::tuple<const char*, const char*, const char*> lookups[] = {
-      {"strings", "MAKER", "First Maker"}, {"Strings", " maker\t", "First Maker"},  // the first of repeats counts
-      {"Strings", "Only", "dflt"},         {"Strings", "flag", "dflt"},   {"Strings", "", "nameless"},
-      {"Strings", "\x81\x61", "lower"},    {"Strings", "\x81\x41", "upper"},  // a double-byte character is whole
-      {" Padded Name ", "  k ", "v"},      {"Q", "a", "quoted"},          {"Q", "b", "single"},
-      {"Q", "c", "\"unbalanced"},          {"Q", "d", "a\" \"b"},         {"Q", "e", ""},
-      {"Q", "f", "plain ; no comment"},    {"Q", "g", "\"'mixed\"'"},     {"Q", "h", "\""},
+      {"Strings", "", "nameless"}, {"Strings", "\x81\x61", "lower"}, {"Strings", "\x81\x41", "upper"},  // whole characters
+      {" Padded Name ", "  k ", "v"},
   };
-  // A long section is searched through an index, a short one line by line: both alike.
-  for (int filler : {0, 40}) {
-    std::string text = "[Strings]\n";
-    for (int i = 0; i < filler; ++i) text += "filler" + std::to_string(i) + "=x\n";
-    const std::string inf = Inf(text + "Maker = \"First Maker\"\nflag\n=nameless\nmaker = Second\n\x81\x61=lower\n"
-                                       "\x81\x41=upper\n[STRINGS]\nOnly = in the repeat\n[ Padded Name ]\nk=v\n[Q]\n"
-                                       "a = \"quoted\"\nb = 'single'\nc = \"unbalanced\nd = \"a\" \"b\"\ne = \"\"\n"
-                                       "f = plain ; no comment\ng = \"'mixed\"'\nh=\"\n[Empty]\n");
-    for (const auto& [section, key, value] : lookups)
-      EXPECT_EQ(Value(inf, section, key, "dflt"), value) << filler << " [" << section << "] " << key;
-  }
-  const std::string inf = PackagePath("t.inf");
-  EXPECT_EQ(Value(inf, "Strings", "Missing"), "");
-  EXPECT_EQ(Section(inf, "sTrInGs").size(), 46u);
+  const std::string inf = Inf("[Strings]\n=nameless\n\x81\x61=lower\n\x81\x41=upper\n[ Padded Name ]\nk=v\n");
+  for (const auto& [section, key, value] : lookups) EXPECT_EQ(Value(inf, section, key, "dflt"), value) << key;
   EXPECT_EQ(Section(inf, " Padded Name\t"), (Lines{"k=v"}));  // both readers trim the names given, as Windows does
   char buffer[16] = "XXXX";
-  EXPECT_EQ(GetPrivateProfileSectionA("Empty", buffer, sizeof buffer, inf.c_str()), 0u);
-  EXPECT_EQ(buffer[0], '\0');
   const std::string missing = PackagePath("missing.inf");
   EXPECT_RESULT_AND_ERROR(GetPrivateProfileStringA("S", "k", "d", buffer, sizeof buffer, missing.c_str()), 1u,
                           ERROR_FILE_NOT_FOUND);
@@ -94,23 +64,19 @@ TEST_F(ProfileTest, ValuesAreFoundByNamesOfAnyCaseAndLoseOnePairOfQuotes) {
   EXPECT_EQ(std::string(buffer, 2), std::string("\0\0", 2));
 }
 
+// The bytes of cut reads, and the codes where Wine differs (listed in the
+// conformance differences): a list that just fills the buffer counts as cut,
+// one stopped at a line's end does not; a cut value gives ERROR_MORE_DATA.
 TEST_F(ProfileTest, WhatDoesNotFitIsCutAndStillEndsAsAListOrAText) {
   const std::string inf = Inf("[S]\nfirst=11111\nsecond=22222\n");
-  // "first=11111\0" is 12 bytes, "second=22222\0" 13, then the final NUL: 26
-  // bytes. A buffer that is just full counts as cut (size - 2), as on Windows.
-  const std::pair<DWORD, std::string> cases[] = {
-      {27, std::string("first=11111\0second=22222\0\0X", 27)}, {26, std::string("first=11111\0second=22222\0\0", 26)},
-      {25, std::string("first=11111\0second=2222\0\0", 25)},   {20, std::string("first=11111\0second\0\0", 20)},
-      {14, std::string("first=11111\0\0X", 14)},               {13, std::string("first=11111\0\0", 13)},
-      {3, std::string("f\0\0", 3)},                            {1, std::string("\0", 1)},
+  const std::tuple<DWORD, std::string, DWORD> cases[] = {
+      {26, std::string("first=11111\0second=22222\0\0", 26), ERROR_INSUFFICIENT_BUFFER},
+      {14, std::string("first=11111\0\0X", 14), ERROR_SUCCESS},
   };
-  for (const auto& [size, bytes] : cases) {
+  for (const auto& [size, bytes, error] : cases) {
     char buffer[40];
     std::memset(buffer, 'X', sizeof buffer);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(GetPrivateProfileSectionA("S", buffer, size, inf.c_str()), size == 27 ? 25 : size < 2 ? 0 : size - 2);
-    // Cut inside a line: the platform says so; stopped at a line's end, or no room at all, it does not.
-    EXPECT_EQ(GetLastError(), size == 27 || size == 14 || size < 2 ? 0xdeadbeef : ERROR_INSUFFICIENT_BUFFER) << size;
+    EXPECT_RESULT_AND_ERROR(GetPrivateProfileSectionA("S", buffer, size, inf.c_str()), size - 2, error);
     EXPECT_EQ(std::string(buffer, size + 1), bytes + "X") << "size " << size;
   }
   char value[8];

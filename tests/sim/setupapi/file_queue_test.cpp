@@ -32,11 +32,16 @@ struct Recorder {
 UINT CALLBACK Record(PVOID context, UINT n, UINT_PTR p1, UINT_PTR p2) {
   auto* r = static_cast<Recorder*>(context);
   const char* names[] = {"", "STARTQUEUE", "ENDQUEUE", "STARTSUBQUEUE", "ENDSUBQUEUE", "STARTDELETE", "ENDDELETE",
-                         "DELETEERROR", "STARTRENAME", "ENDRENAME", "RENAMEERROR", "STARTCOPY", "ENDCOPY", "COPYERROR"};
+                         "DELETEERROR", "STARTRENAME", "ENDRENAME", "RENAMEERROR", "STARTCOPY", "ENDCOPY", "COPYERROR",
+                         "NEEDMEDIA"};
   const auto* paths = reinterpret_cast<const FILEPATHS_A*>(p1);
   std::string event = n < std::size(names) ? names[n] : n == SPFILENOTIFY_TARGETNEWER ? "TARGETNEWER" : "TARGETEXISTS";
   if (n == SPFILENOTIFY_STARTSUBQUEUE) event += " " + std::to_string(p1) + " " + std::to_string(p2);
   if (n == SPFILENOTIFY_ENDQUEUE) event += " " + std::to_string(p1);
+  if (n == SPFILENOTIFY_NEEDMEDIA) {
+    const auto* media = reinterpret_cast<const SOURCE_MEDIA_A*>(p1);
+    event += std::string(" ") + media->SourcePath + " " + (media->Description ? media->Description : "-");
+  }
   if (n == SPFILENOTIFY_STARTDELETE || n == SPFILENOTIFY_STARTRENAME || n == SPFILENOTIFY_STARTCOPY)
     event += std::string(" ") + paths->Target;
   if (n == SPFILENOTIFY_DELETEERROR || n == SPFILENOTIFY_RENAMEERROR || n == SPFILENOTIFY_COPYERROR)
@@ -71,7 +76,8 @@ class FileQueues : public test::SimTest {
 
 // Where files go ([DestinationDirs]: a hexadecimal id, a subdirectory made;
 // none: the system directory) and come from (a copy line's source name, the
-// platform's decorated source layout); copy-line flags for a file already there.
+// platform's decorated source layout, each disk asked for once);
+// copy-line flags for a file already there.
 TEST_F(FileQueues, CommitNotifiesDeletesRenamesAndCopies) {
   WritePackageFile("a.sys", "driver a");
   WritePackageFile("disk1/x64/b.dl_", "library b");
@@ -89,12 +95,13 @@ TEST_F(FileQueues, CommitNotifiesDeletesRenamesAndCopies) {
                       "Ren=10\n[SourceDisksNames]\n1=%D%,,,disk1\n[SourceDisksFiles]\nb.dl_=1,x86\n"
                       "[SourceDisksFiles.amd64]\nb.dl_=1,x64\n[Strings]\nD=\"Disk\"\n"));
   EXPECT_EQ(commitError, 0u);
-  const std::string sub = "C:\\WINDOWS\\system32\\drivers\\Sub\\";
+  const std::string sub = "C:\\WINDOWS\\system32\\drivers\\Sub\\", root = PackagePath("");
   const std::vector<std::string> expected = {
       "STARTQUEUE", "STARTSUBQUEUE 2 1", "STARTDELETE C:\\WINDOWS\\old.dll", "DELETEERROR 5", "ENDDELETE",
       "ENDSUBQUEUE", "STARTSUBQUEUE 1 1", "STARTRENAME C:\\WINDOWS\\new.dll", "ENDRENAME", "ENDSUBQUEUE",
-      "STARTSUBQUEUE 0 4", "STARTCOPY " + sub + "a.sys", "TARGETEXISTS", "ENDCOPY", "STARTCOPY " + sub + "b.dll",
-      "ENDCOPY", "STARTCOPY " + sub + "d.sys", "ENDCOPY", "STARTCOPY C:\\WINDOWS\\system32\\c.sys", "ENDCOPY",
+      "STARTSUBQUEUE 0 4", "NEEDMEDIA " + root + " -", "STARTCOPY " + sub + "a.sys", "TARGETEXISTS", "ENDCOPY",
+      "NEEDMEDIA " + root + "disk1 Disk", "STARTCOPY " + sub + "b.dll", "ENDCOPY", "STARTCOPY " + sub + "d.sys",
+      "ENDCOPY", "STARTCOPY C:\\WINDOWS\\system32\\c.sys", "ENDCOPY",
       "ENDSUBQUEUE", "ENDQUEUE 1"};
   EXPECT_EQ(recorder.events, expected);
   EXPECT_EQ(ReadMachineFile(sub + "a.sys") + ReadMachineFile(sub + "b.dll"), "keptlibrary b");
@@ -160,7 +167,8 @@ TEST_F(FileQueues, QueueingRefusalsLeaveTheQueueEmpty) {
 TEST_F(FileQueues, DefaultCallbackWithoutAWindow) {
   PVOID context = SetupInitDefaultQueueCallbackEx(nullptr, nullptr, 0, 0, nullptr);
   // What no queue here sends is refused loudly.
-  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, SPFILENOTIFY_NEEDMEDIA, 0, 0), 0u, ERROR_CALL_NOT_IMPLEMENTED);
+  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, 0x0000000f /* QUEUESCAN */, 0, 0), 0u,
+                          ERROR_CALL_NOT_IMPLEMENTED);
   EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 1u);
   SetupTermDefaultQueueCallback(context);
   EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, SPFILENOTIFY_STARTQUEUE, 0, 0), 0u, ERROR_INVALID_HANDLE);

@@ -14,31 +14,15 @@ namespace {
 
 class InfFiles : public test::SimTest {};
 
-TEST_F(InfFiles, OpenOrFail) {
+// Which files open and why others are refused is held against Wine by the
+// conformance probe; a UTF-16 file it cannot write.
+TEST_F(InfFiles, AUtf16FileWithItsMarkOpens) {
   std::string utf16 = "\xFF\xFE";
   for (char c : std::string(STD_HEADER "[x]\r\n")) utf16 += std::string{c, '\0'};
-  const struct {
-    std::string data;
-    DWORD error;  // 0: opens
-  } cases[] = {
-      {"\r\n", ERROR_WRONG_INF_STYLE}, {"[Version]\nSignature=foo", ERROR_WRONG_INF_STYLE},
-      {"[version]\nsignature=$chicago$", 0}, {"[Version]\nabc=def\n[Version]\nSignature=$chicago$", 0},
-      {"[Version]\nSignature=\"$Windows NT$\"", 0}, {STD_HEADER "[" + std::string(255, 'a') + "]\r\n", 0},
-      {STD_HEADER "[ab\r\n", ERROR_BAD_SECTION_NAME_LINE}, {STD_HEADER "\n\n[ab\x1a]\n", ERROR_BAD_SECTION_NAME_LINE},
-      {STD_HEADER "[" + std::string(256, 'a') + "]\r\n", ERROR_SECTION_NAME_TOO_LONG},
-      {";\n;\nab\nab\n" STD_HEADER, ERROR_EXPECTED_SECTION_NAME}, {";aa\n;bb\n" STD_HEADER, 0},
-      {"garbage1\ngarbage2\n[Strings]\n" STD_HEADER, 0}, {utf16, 0},
-  };
-  auto opens = [&](const std::string& path) {  // closing leaves the last error as it is
-    HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
-    if (inf != INVALID_HANDLE_VALUE) SetupCloseInfFile(inf);
-    return inf != INVALID_HANDLE_VALUE;
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.data));
-    WritePackageFile("t.inf", c.data);
-    EXPECT_RESULT_AND_ERROR(opens(PackagePath("t.inf")), c.error == 0, c.error);
-  }
+  WritePackageFile("t.inf", utf16);
+  HINF inf = SetupOpenInfFileA(PackagePath("t.inf").c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+  EXPECT_NE(inf, INVALID_HANDLE_VALUE);
+  SetupCloseInfFile(inf);
 }
 
 // Lines as the setup library cuts them: key, then fields, after %strings%.
@@ -81,8 +65,6 @@ TEST_F(InfFiles, PathsAndWhatTheProgramNeverAsks) {
     SetLastError(0xdeadbeef);
     return SetupOpenInfFileA(at.c_str(), infClass, style, errorLine) == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   };
-  EXPECT_EQ(open("C:\\nowhere\\drv.inf"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(open(PackagePath("none.inf")), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   // Refused loudly: the program opens its INF by its full path, and nothing more.
   for (DWORD error : {open("drv.inf"), open(path, "USB"), open(path, nullptr, INF_STYLE_OLDNT | INF_STYLE_WIN4),
                       open(path, nullptr, INF_STYLE_WIN4, &line)})
@@ -100,7 +82,9 @@ TEST_F(InfFiles, PathsAndWhatTheProgramNeverAsks) {
 
 // SetupDiGetActualSectionToInstallA: .NTamd64 or .NTx86, then .NT, on the NT
 // family; no decoration on the 9x family. The program passes the same buffer
-// as the name and the result; one byte short, nothing is written.
+// as the name and the result; one byte short, nothing is written. (This
+// machine's own decorations, and a missing or plain section, are held against
+// Wine by the conformance probe.)
 TEST_F(InfFiles, ActualSectionForThePlatform) {
   const struct {
     DWORD version;
@@ -108,10 +92,8 @@ TEST_F(InfFiles, ActualSectionForThePlatform) {
     const char* sections;  // section headers of the INF
     const char* expected;
   } cases[] = {
-      {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTamd64]\n", "Install.NTamd64"},
       {0x4A65000A, "amd64", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install.NT"},
       {0x4A65000A, "x86", "[Install.NT]\n[Install.NTx86]\n[Install.NTamd64]\n", "Install.NTx86"},
-      {0x4A65000A, "amd64", "[Install]\n", "Install"}, {0x4A65000A, "amd64", "", "Install"},
       {0x4A65000A, "amd64", "[install.ntAMD64]\n", "Install.NTamd64"},
       {0xC0000A04, "x86", "[Install]\n[Install.NT]\n[Install.NTx86]\n", "Install"},
   };

@@ -4,7 +4,8 @@
 // user's language as the program sees it.
 //
 //   wine_helper list                      instance id, a tab, hardware ids joined by ";"
-//   wine_helper create GUID CLASS HWID    prints the new device's instance id
+//   wine_helper create GUID CLASS HWID... [-c COMPATID...]
+//                                         prints the new device's instance id
 //   wine_helper present HWID              exit 0 when a present device has HWID; prints its driver key
 //   wine_helper remove HWID               removes the root-enumerated devices that carry HWID
 //   wine_helper locale                    GetUserDefaultLangID and the ANSI code page, in hex
@@ -67,7 +68,15 @@ bool ParseGuid(const char* text, GUID& guid) {
   return true;
 }
 
-int Create(const char* guidText, const char* className, const char* hardwareId) {
+// A multi-string of the given ids.
+std::string IdList(const std::vector<std::string>& ids) {
+  std::string list;
+  for (const std::string& id : ids) list += id + '\0';
+  return list + '\0';
+}
+
+int Create(const char* guidText, const char* className, const std::vector<std::string>& hardwareIds,
+           const std::vector<std::string>& compatibleIds) {
   GUID guid;
   if (!ParseGuid(guidText, guid)) {
     std::fprintf(stderr, "wine_helper: bad class GUID %s\n", guidText);
@@ -78,10 +87,13 @@ int Create(const char* guidText, const char* className, const char* hardwareId) 
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data;
   int code = 1;
-  std::string ids = std::string(hardwareId) + '\0' + '\0';
+  const std::string ids = IdList(hardwareIds), compatible = IdList(compatibleIds);
   if (SetupDiCreateDeviceInfoA(set, className, &guid, nullptr, nullptr, DICD_GENERATE_ID, &data) &&
       SetupDiSetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
                                         static_cast<DWORD>(ids.size())) &&
+      (compatibleIds.empty() ||
+       SetupDiSetDeviceRegistryPropertyA(set, &data, SPDRP_COMPATIBLEIDS, reinterpret_cast<const BYTE*>(compatible.data()),
+                                         static_cast<DWORD>(compatible.size()))) &&
       SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &data)) {
     char instance[512] = "";
     SetupDiGetDeviceInstanceIdA(set, &data, instance, sizeof instance, nullptr);
@@ -131,13 +143,21 @@ int main(int argc, char** argv) {
     std::printf("0x%04X %u\n", GetUserDefaultLangID(), GetACP());
     return 0;
   }
-  if (verb == "create" && argc == 5) return Create(argv[2], argv[3], argv[4]);
+  if (verb == "create" && argc >= 5) {
+    std::vector<std::string> hardwareIds, compatibleIds;
+    bool compatible = false;
+    for (int i = 4; i < argc; ++i) {
+      if (std::strcmp(argv[i], "-c") == 0) compatible = true;
+      else (compatible ? compatibleIds : hardwareIds).emplace_back(argv[i]);
+    }
+    if (!hardwareIds.empty()) return Create(argv[2], argv[3], hardwareIds, compatibleIds);
+  }
   if (verb == "present" && argc == 3) {
     for (const Device& d : PresentDevices())
       if (Carries(d, argv[2])) return std::printf("%s\n", d.driver.c_str()) < 0;
     return 1;
   }
   if (verb == "remove" && argc == 3) return Remove(argv[2]);
-  std::fprintf(stderr, "usage: wine_helper list | create GUID CLASS HWID | present HWID | remove HWID | locale\n");
+  std::fprintf(stderr, "usage: wine_helper list | create GUID CLASS HWID... [-c COMPATID...] | present HWID | remove HWID | locale\n");
   return 2;
 }
