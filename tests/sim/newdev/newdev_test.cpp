@@ -1,7 +1,5 @@
-// UpdateDriverForPlugAndPlayDevicesA of newdev.DLL, found as the program finds
-// it. The files an update copies for the present fixture device are held
-// against Wine by the conformance probe; here the ids that match and those
-// that do not, the marks left, the refusals and the 9x family.
+// UpdateDriverForPlugAndPlayDevicesA of newdev.DLL, found as the program finds it
+// (what it copies for the fixture device is held against Wine by the probe).
 #include "tests/support/device_helpers.h"
 #include "platform/sim/machine/transcript.h"
 
