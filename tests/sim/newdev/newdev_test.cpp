@@ -1,4 +1,5 @@
-// UpdateDriverForPlugAndPlayDevicesA of newdev.DLL, found as the program finds it.
+// UpdateDriverForPlugAndPlayDevicesA of newdev.DLL, found as the program finds it
+// (what it copies for the fixture device is held against Wine by the probe).
 #include "tests/support/device_helpers.h"
 #include "platform/sim/machine/transcript.h"
 
@@ -29,7 +30,6 @@ TEST_F(Newdev, UpdateInstallsOnThePresentDevicesWithTheId) {
   EXPECT_EQ(d->driver, (sim::DriverRecord{"oem0.inf", "Drv.Install.NT"}));
   EXPECT_EQ(d->config_flags, std::optional<DWORD>(0x400));  // only the two install marks are cleared
   EXPECT_TRUE(sim::FindDevice(byCompat)->driver);
-  EXPECT_EQ(ReadMachineFile("C:\\WINDOWS\\system32\\drivers\\testdrv.sys"), "driver image");
   EXPECT_EQ(sim::TranscriptOf("driver_install").size(), 2u);
   EXPECT_RESULT_AND_ERROR(Update("USB\\VID_F00D"), FALSE, ERROR_NO_SUCH_DEVINST);  // a prefix
   EXPECT_RESULT_AND_ERROR(Update("USB\\VID_F00D&PID_0051"), FALSE, ERROR_NO_COMPAT_DRIVERS);

@@ -35,13 +35,10 @@ UINT CALLBACK Record(PVOID context, UINT n, UINT_PTR p1, UINT_PTR p2) {
                          "DELETEERROR", "STARTRENAME", "ENDRENAME", "RENAMEERROR", "STARTCOPY", "ENDCOPY", "COPYERROR",
                          "NEEDMEDIA"};
   const auto* paths = reinterpret_cast<const FILEPATHS_A*>(p1);
-  std::string event = n < std::size(names) ? names[n] : n == SPFILENOTIFY_TARGETNEWER ? "TARGETNEWER" : "TARGETEXISTS";
+  std::string event = n < std::size(names) ? names[n] : std::to_string(n);
   if (n == SPFILENOTIFY_STARTSUBQUEUE) event += " " + std::to_string(p1) + " " + std::to_string(p2);
   if (n == SPFILENOTIFY_ENDQUEUE) event += " " + std::to_string(p1);
-  if (n == SPFILENOTIFY_NEEDMEDIA) {
-    const auto* media = reinterpret_cast<const SOURCE_MEDIA_A*>(p1);
-    event += std::string(" ") + media->SourcePath + " " + (media->Description ? media->Description : "-");
-  }
+  if (n == SPFILENOTIFY_NEEDMEDIA) event += std::string(" ") + reinterpret_cast<const SOURCE_MEDIA_A*>(p1)->SourcePath;
   if (n == SPFILENOTIFY_STARTDELETE || n == SPFILENOTIFY_STARTRENAME || n == SPFILENOTIFY_STARTCOPY)
     event += std::string(" ") + paths->Target;
   if (n == SPFILENOTIFY_DELETEERROR || n == SPFILENOTIFY_RENAMEERROR || n == SPFILENOTIFY_COPYERROR)
@@ -74,39 +71,28 @@ class FileQueues : public test::SimTest {
   DWORD commitError = 0;
 };
 
-// Where files go ([DestinationDirs]: a hexadecimal id, a subdirectory made;
-// none: the system directory) and come from (a copy line's source name, the
-// platform's decorated source layout, each disk asked for once);
-// copy-line flags for a file already there.
-TEST_F(FileQueues, CommitNotifiesDeletesRenamesAndCopies) {
-  WritePackageFile("a.sys", "driver a");
-  WritePackageFile("disk1/x64/b.dl_", "library b");
-  WritePackageFile("c.sys", "driver c");
+// Deletions and renames come first, each in a subqueue of its own; a file
+// the program's callback skips; a copy line asking for no version check
+// replaces a newer file. (Where copies go and come from, and the flags for a
+// file already there, are held against Wine by the conformance probe.)
+TEST_F(FileQueues, CommitDeletesRenamesThenCopies) {
   WritePackageFile("d.sys", VersionedImage(1));
-  WriteMachineFile("C:\\WINDOWS\\system32\\drivers\\Sub\\a.sys", "kept");
-  WriteMachineFile("C:\\WINDOWS\\system32\\drivers\\Sub\\d.sys", VersionedImage(2));
+  WriteMachineFile("C:\\WINDOWS\\d.sys", VersionedImage(2));
   WriteMachineFile("C:\\WINDOWS\\was.dll", "renamed");
   const std::filesystem::path old = WriteMachineFile("C:\\WINDOWS\\old.dll", "old");
   ::chmod(old.c_str(), 0444);  // cannot be deleted
   recorder.on = SPFILENOTIFY_DELETEERROR;  // as the program's callback: skipped
   recorder.answer = FILEOP_SKIP;
-  EXPECT_TRUE(Install("CopyFiles=Files,@c.sys\nDelFiles=Old\nRenFiles=Ren\n[Files]\na.sys,,,0x10\nb.dll,b.dl_\n"
-                      "d.sys,,,0x4\n[Old]\nold.dll\n[Ren]\nnew.dll,was.dll\n[DestinationDirs]\nFiles=0xC,Sub\nOld=10\n"
-                      "Ren=10\n[SourceDisksNames]\n1=%D%,,,disk1\n[SourceDisksFiles]\nb.dl_=1,x86\n"
-                      "[SourceDisksFiles.amd64]\nb.dl_=1,x64\n[Strings]\nD=\"Disk\"\n"));
+  EXPECT_TRUE(Install("CopyFiles=Files\nDelFiles=Old\nRenFiles=Ren\n[Files]\nd.sys,,,0x4\n[Old]\nold.dll\n[Ren]\n"
+                      "new.dll,was.dll\n[DestinationDirs]\nFiles=10\nOld=10\nRen=10\n"));
   EXPECT_EQ(commitError, 0u);
-  const std::string sub = "C:\\WINDOWS\\system32\\drivers\\Sub\\", root = PackagePath("");
   const std::vector<std::string> expected = {
       "STARTQUEUE", "STARTSUBQUEUE 2 1", "STARTDELETE C:\\WINDOWS\\old.dll", "DELETEERROR 5", "ENDDELETE",
       "ENDSUBQUEUE", "STARTSUBQUEUE 1 1", "STARTRENAME C:\\WINDOWS\\new.dll", "ENDRENAME", "ENDSUBQUEUE",
-      "STARTSUBQUEUE 0 4", "NEEDMEDIA " + root + " -", "STARTCOPY " + sub + "a.sys", "TARGETEXISTS", "ENDCOPY",
-      "NEEDMEDIA " + root + "disk1 Disk", "STARTCOPY " + sub + "b.dll", "ENDCOPY", "STARTCOPY " + sub + "d.sys",
-      "ENDCOPY", "STARTCOPY C:\\WINDOWS\\system32\\c.sys", "ENDCOPY",
+      "STARTSUBQUEUE 0 1", "NEEDMEDIA " + PackagePath(""), "STARTCOPY C:\\WINDOWS\\d.sys", "ENDCOPY",
       "ENDSUBQUEUE", "ENDQUEUE 1"};
   EXPECT_EQ(recorder.events, expected);
-  EXPECT_EQ(ReadMachineFile(sub + "a.sys") + ReadMachineFile(sub + "b.dll"), "keptlibrary b");
-  EXPECT_EQ(ReadMachineFile(sub + "d.sys"), VersionedImage(1));
-  EXPECT_EQ(ReadMachineFile("C:\\WINDOWS\\system32\\c.sys"), "driver c");
+  EXPECT_EQ(ReadMachineFile("C:\\WINDOWS\\d.sys"), VersionedImage(1));
   EXPECT_EQ(ReadMachineFile("C:\\WINDOWS\\new.dll"), "renamed");
   EXPECT_FALSE(MachineFileExists("C:\\WINDOWS\\was.dll"));
   EXPECT_TRUE(MachineFileExists("C:\\WINDOWS\\old.dll"));
@@ -142,7 +128,7 @@ TEST_F(FileQueues, CallbackAnswers) {
   EXPECT_EQ(sim::TranscriptOf("queue_prompt").size(), 1u);  // the default callback would have asked once
 }
 
-TEST_F(FileQueues, QueueingRefusalsLeaveTheQueueEmpty) {
+TEST_F(FileQueues, RefusalsLeaveTheQueueEmpty) {
   WritePackageFile("pkg.inf", "[Version]\nSignature=\"$Windows NT$\"\n[BadCopy]\nCopyFiles=Good,Missing\n[Good]\n"
                               "g.sys\n[BadDir]\nCopyFiles=Good2\n[Good2]\ng.sys\n[DestinationDirs]\nGood=10\nGood2=99\n");
   HINF inf = SetupOpenInfFileA(PackagePath("pkg.inf").c_str(), nullptr, INF_STYLE_WIN4, nullptr);
@@ -156,22 +142,17 @@ TEST_F(FileQueues, QueueingRefusalsLeaveTheQueueEmpty) {
   // What the program never asks for is refused loudly.
   EXPECT_RESULT_AND_ERROR(add("Good", nullptr, "C:\\", 0), FALSE, ERROR_INVALID_FLAGS);
   EXPECT_RESULT_AND_ERROR(add("Good", inf), FALSE, ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 2u);
+  PVOID context = SetupInitDefaultQueueCallbackEx(nullptr, nullptr, 0, 0, nullptr);
+  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, 0x0000000f /* QUEUESCAN */, 0, 0), 0u,
+                          ERROR_CALL_NOT_IMPLEMENTED);  // what no queue here sends
+  SetupTermDefaultQueueCallback(context);
+  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, SPFILENOTIFY_STARTQUEUE, 0, 0), 0u, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 3u);
   // Nothing was queued by the refused sections, not even Good's file: the commit has nothing to say.
   EXPECT_RESULT_AND_ERROR(SetupCommitFileQueueA(nullptr, queue, Record, &recorder), TRUE, ERROR_SUCCESS);
   EXPECT_TRUE(recorder.events.empty());
   SetupCloseFileQueue(queue);
   SetupCloseInfFile(inf);
-}
-
-TEST_F(FileQueues, DefaultCallbackWithoutAWindow) {
-  PVOID context = SetupInitDefaultQueueCallbackEx(nullptr, nullptr, 0, 0, nullptr);
-  // What no queue here sends is refused loudly.
-  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, 0x0000000f /* QUEUESCAN */, 0, 0), 0u,
-                          ERROR_CALL_NOT_IMPLEMENTED);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 1u);
-  SetupTermDefaultQueueCallback(context);
-  EXPECT_RESULT_AND_ERROR(SetupDefaultQueueCallbackA(context, SPFILENOTIFY_STARTQUEUE, 0, 0), 0u, ERROR_INVALID_HANDLE);
 }
 
 }  // namespace
