@@ -6,7 +6,6 @@
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <tuple>
@@ -38,6 +37,9 @@ TEST_F(SimCore, WindowsPathsMapCaseInsensitivelyAndNeverLeaveTheirDrive) {
   EXPECT_EQ(sim::MapWindowsPath("relative.inf").host, packageDir_ / "relative.inf");
 }
 
+// Which names match, the end of the search and a search that finds nothing are
+// held against Wine by the conformance probe; the order, directories and
+// attributes are the simulation's own.
 TEST_F(SimCore, DirectorySearchReturnsMatchesInTheFileSystemsOrder) {
   for (const char* name : {"b.inf", "A.INF", "c.txt", "setup.inf.bak", "d.inf", ".inf"}) WritePackageFile(name, "x");
   fs::create_directory(packageDir_ / "dir.inf");  // directories are not skipped
@@ -50,32 +52,24 @@ TEST_F(SimCore, DirectorySearchReturnsMatchesInTheFileSystemsOrder) {
     names.push_back(data.cFileName);
     attributes.push_back(data.dwFileAttributes);
   }
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
   EXPECT_EQ(names, (std::vector<std::string>{".inf", "A.INF", "b.inf", "d.inf", "dir.inf"}));
   EXPECT_EQ(attributes[4] & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(attributes[1], static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_TRUE(FindClose(find));
-  EXPECT_RESULT_AND_ERROR(FindFirstFileA("*.sys", &data), INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
+  FindClose(find);
 }
 
-TEST_F(SimCore, CopyAndDeleteActOnRealFilesWithWindowsErrors) {
-  WritePackageFile("drv.sys", "driver bytes");
+// Copies and deletes that work or miss their file or folder are held against
+// Wine by the conformance probe; here the refusals it does not ask for.
+TEST_F(SimCore, CopyAndDeleteRefuseWhatWindowsRefuses) {
   const std::string source = PackagePath("drv.sys");
-  const char* target = "C:\\WINDOWS\\system32\\drivers\\drv.sys";
-
-  EXPECT_RESULT_AND_ERROR(CopyFileA(source.c_str(), target, TRUE), TRUE, 0xdeadbeef);
-  EXPECT_EQ(ReadMachineFile(target), "driver bytes");
-  EXPECT_RESULT_AND_ERROR(CopyFileA(source.c_str(), target, TRUE), FALSE, ERROR_FILE_EXISTS);
-  EXPECT_RESULT_AND_ERROR(CopyFileA(source.c_str(), "C:\\WINDOWS", FALSE), FALSE, ERROR_ACCESS_DENIED);
-
-  EXPECT_RESULT_AND_ERROR(DeleteFileA("c:\\windows\\SYSTEM32\\drivers\\DRV.SYS"), TRUE, 0xdeadbeef);
-  EXPECT_FALSE(MachineFileExists(target));
-  EXPECT_RESULT_AND_ERROR(DeleteFileA("C:\\WINDOWS\\INF"), FALSE, ERROR_ACCESS_DENIED);
+  WritePackageFile("drv.sys", "driver bytes");
   const fs::path readOnly = WriteMachineFile("C:\\WINDOWS\\ro.dll", "x");
   fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_RESULT_AND_ERROR(CopyFileA(source.c_str(), "C:\\WINDOWS\\ro.dll", TRUE), FALSE, ERROR_FILE_EXISTS);
+  EXPECT_RESULT_AND_ERROR(CopyFileA(source.c_str(), "C:\\WINDOWS", FALSE), FALSE, ERROR_ACCESS_DENIED);
+  EXPECT_RESULT_AND_ERROR(DeleteFileA("C:\\WINDOWS\\INF"), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_RESULT_AND_ERROR(DeleteFileA("C:\\WINDOWS\\ro.dll"), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_TRUE(fs::exists(readOnly));
-
 }
 
 // Code page 1252 is held against Wine by the conformance probe; code page
@@ -147,9 +141,6 @@ TEST_F(SimCore, TheLedgerCatchesADoubleCloseAHandleNeverOpenedAndLeaksButNotLoad
   HANDLE find = FindFirstFileA("*.inf", &data);
   EXPECT_TRUE(FindClose(find));
   EXPECT_RESULT_AND_ERROR(FindClose(find), FALSE, ERROR_INVALID_HANDLE);
-  char* p = static_cast<char*>(LocalAlloc(LPTR, 64));
-  EXPECT_EQ(std::count(p, p + 64, 0), 64);  // zeroed
-  LocalFree(p);
   char stack;
   EXPECT_RESULT_AND_ERROR(LocalFree(&stack), static_cast<HLOCAL>(&stack), ERROR_INVALID_HANDLE);
   // Windows takes a null handle without complaint; the ledger does not.
