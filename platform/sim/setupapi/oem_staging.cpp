@@ -43,10 +43,10 @@ std::string CatalogNameOf(const InfData& inf) {
   return std::string();
 }
 
-// The staged INF's primary name with ".cat", in the catalog root.
+// The staged INF's primary name (up to its last dot) with ".cat", in the catalog root.
 std::string CatalogPathFor(const std::string& stagedInf) {
   const std::string name = stagedInf.substr(stagedInf.find_last_of('\\') + 1);
-  return CatalogRoot() + "\\" + name.substr(0, name.size() - 4) + ".cat";
+  return CatalogRoot() + "\\" + name.substr(0, name.find_last_of('.')) + ".cat";
 }
 
 bool SameBytes(const fs::path& a, const std::string& bytes) {
