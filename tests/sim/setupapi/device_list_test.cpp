@@ -1,8 +1,8 @@
 // Device information sets where Wine cannot follow: devices absent or
-// without ids, the handle ledger, elements whose device went away, several
-// packages and other platforms in a driver list. The
-// calls as the program makes them on a present device are held against Wine
-// by the conformance probe (devices, drivers).
+// without ids, the handle ledger, elements whose device went away, a driver
+// list's own life and other platforms' models. The calls as the program makes
+// them on a present device are held against Wine by the conformance probe
+// (devices, drivers).
 #include "tests/support/device_helpers.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/transcript.h"
