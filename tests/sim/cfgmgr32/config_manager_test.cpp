@@ -30,14 +30,6 @@ TEST_F(ConfigManager, ReenumerationInstallsTheStagedDriverOfAMarkedNode) {
   EXPECT_RESULT_AND_ERROR(CM_Reenumerate_DevNode(NodeOf(unmarked), 0), CR_SUCCESS, 0xdeadbeef);
   EXPECT_FALSE(sim::FindDevice(unmarked)->driver);
   EXPECT_RESULT_AND_ERROR(CM_Reenumerate_DevNode(NodeOf(absent), 0), CR_NO_SUCH_DEVNODE, 0xdeadbeef);
-  // What the program never asks for is refused loudly.
-  ULONG status = 0;
-  int machine = 0;
-  EXPECT_RESULT_AND_ERROR(CM_Get_DevNode_Status(&status, nullptr, NodeOf(marked), 0), CR_INVALID_POINTER, 0xdeadbeef);
-  EXPECT_RESULT_AND_ERROR(CM_Reenumerate_DevNode(NodeOf(marked), 0x2 /* retry installation */), CR_INVALID_FLAG,
-                          0xdeadbeef);
-  EXPECT_RESULT_AND_ERROR(CM_Reenumerate_DevNode_Ex(NodeOf(marked), 0, &machine), CR_INVALID_MACHINENAME, 0xdeadbeef);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 3u);
 }
 
 }  // namespace

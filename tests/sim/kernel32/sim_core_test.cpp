@@ -1,13 +1,14 @@
 // The simulated Windows core: paths, files, directories, text, memory, the
-// fault plan, the handle ledger, and what the simulation refuses to guess.
+// fault plan and the handle ledger. (What it refuses to guess is the refusals' test.)
 #include "tests/support/sim_fixture.h"
+#include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
 #include <cstring>
-#include <functional>
 #include <tuple>
 
 namespace {
@@ -39,23 +40,38 @@ TEST_F(SimCore, WindowsPathsMapCaseInsensitivelyAndNeverLeaveTheirDrive) {
 
 // Which names match, the end of the search and a search that finds nothing are
 // held against Wine by the conformance probe; the order, directories and
-// attributes are the simulation's own.
+// attributes are the simulation's own, on disk and on the memory drive, where
+// a process started in one of its directories has it as its current one.
 TEST_F(SimCore, DirectorySearchReturnsMatchesInTheFileSystemsOrder) {
-  for (const char* name : {"b.inf", "A.INF", "c.txt", "setup.inf.bak", "d.inf", ".inf"}) WritePackageFile(name, "x");
-  fs::create_directory(packageDir_ / "dir.inf");  // directories are not skipped
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA("*.inf", &data);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  std::vector<std::string> names{data.cFileName};
-  std::vector<DWORD> attributes{data.dwFileAttributes};
-  while (FindNextFileA(find, &data)) {
-    names.push_back(data.cFileName);
-    attributes.push_back(data.dwFileAttributes);
+  for (const bool inMemory : {false, true}) {
+    SCOPED_TRACE(inMemory ? "memory drive" : "disk");
+    if (inMemory) {
+      sim::ResetProcessState();
+      sim::CreateMachineInMemory(machine_);
+    }
+    const fs::path here = inMemory ? sim::HostPathOf("C:\\Pkg") : packageDir_;
+    ASSERT_TRUE(sim::MakeDirectories(here / "dir.inf"));  // directories are not skipped
+    for (const char* name : {"b.inf", "A.INF", "c.txt", "setup.inf.bak", "d.inf", ".inf"})
+      ASSERT_TRUE(sim::WriteFileBytes(here / name, "x"));
+    if (inMemory) sim::SetStartDirectory("C:\\Pkg");
+    char current[MAX_PATH];
+    EXPECT_EQ(std::string(current, GetCurrentDirectoryA(sizeof current, current)),
+              inMemory ? "C:\\Pkg" : sim::WindowsPathOf(packageDir_));
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("*.inf", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names{data.cFileName};
+    std::vector<DWORD> attributes{data.dwFileAttributes};
+    while (FindNextFileA(find, &data)) {
+      names.push_back(data.cFileName);
+      attributes.push_back(data.dwFileAttributes);
+    }
+    FindClose(find);
+    EXPECT_EQ(names, (std::vector<std::string>{".inf", "A.INF", "b.inf", "d.inf", "dir.inf"}));
+    EXPECT_EQ(attributes[4] & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(attributes[1], static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
   }
-  EXPECT_EQ(names, (std::vector<std::string>{".inf", "A.INF", "b.inf", "d.inf", "dir.inf"}));
-  EXPECT_EQ(attributes[4] & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-  EXPECT_EQ(attributes[1], static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
-  FindClose(find);
+  sim::SetStartDirectory("");
 }
 
 // Copies and deletes that work or miss their file or folder are held against
@@ -80,35 +96,6 @@ TEST_F(SimCore, CharUpperConvertsLettersOfTheCodePageOnly) {
   char gbk[] = "ab\x81\x61\xB0\x62z";
   EXPECT_EQ(CharUpperA(gbk), gbk);
   EXPECT_STREQ(gbk, "AB\x81\x61\xB0\x62Z");
-}
-
-TEST_F(SimCore, ArgumentsTheProgramNeverPassesAreRefusedLoudly) {
-  const std::string inf = PackagePath("a.inf");
-  WIN32_FIND_DATAA data;
-  char buffer[16];
-  const std::tuple<const char*, std::function<bool()>, DWORD> cases[] = {
-      {"LocalAlloc", [] { return !LocalAlloc(0x0002 /* LMEM_MOVEABLE */, 8); }, ERROR_INVALID_PARAMETER},
-      {"CreateFileA", [&] { return CreateFileA(inf.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr) == INVALID_HANDLE_VALUE; },
-       ERROR_INVALID_PARAMETER},
-      {"FindFirstFileA", [&] { return FindFirstFileA("C:\\*.inf", &data) == INVALID_HANDLE_VALUE; },
-       ERROR_INVALID_PARAMETER},
-      {"LoadLibraryA", [] { return !LoadLibraryA("kernel32.dll"); }, ERROR_MOD_NOT_FOUND},
-      {"GetPrivateProfileStringA", [&] { return !GetPrivateProfileStringA("S", "k", "", buffer, 16, "a.inf"); },
-       ERROR_INVALID_PARAMETER},
-      {"GetPrivateProfileSectionA", [&] { return !GetPrivateProfileSectionA(nullptr, buffer, 16, inf.c_str()); },
-       ERROR_INVALID_PARAMETER},
-  };
-  size_t n = 0;
-  for (const auto& [call, refused, error] : cases) {
-    SCOPED_TRACE(call);
-    SetLastError(0xdeadbeef);
-    EXPECT_TRUE(refused());
-    EXPECT_EQ(GetLastError(), error);
-    const auto entries = sim::TranscriptOf("unmodelled");
-    ASSERT_EQ(entries.size(), ++n);
-    EXPECT_EQ(entries.back()["call"], call);
-  }
 }
 
 TEST_F(SimCore, FaultsFailTheChosenOccurrenceWithTheChosenError) {

@@ -1,13 +1,12 @@
 // Device information sets where Wine cannot follow: devices absent or
-// without ids, the handle ledger, elements whose device went away, several
-// packages and other platforms in a driver list, and loud refusals. The
-// calls as the program makes them on a present device are held against Wine
-// by the conformance probe (devices, drivers).
+// without ids, the handle ledger, elements whose device went away, a driver
+// list's own life and other platforms' models. The calls as the program makes
+// them on a present device are held against Wine by the conformance probe
+// (devices, drivers).
 #include "tests/support/device_helpers.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/transcript.h"
 
-#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -40,7 +39,7 @@ std::string ModelInf(const std::string& models, const std::string& manufacturer 
   return "[Version]\nSignature=\"$Windows NT$\"\n[Manufacturer]\n" + manufacturer + "\n" + models + "[I]\n";
 }
 
-TEST_F(DeviceLists, PresentFilterLedgerAndRefusals) {
+TEST_F(DeviceLists, PresentFilterAndLedger) {
   SP_DEVINFO_DATA d{};
   d.cbSize = sizeof d;
   HDEVINFO present = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
@@ -53,12 +52,6 @@ TEST_F(DeviceLists, PresentFilterLedgerAndRefusals) {
   EXPECT_RESULT_AND_ERROR(SetupDiDestroyDeviceInfoList(present), FALSE, ERROR_INVALID_HANDLE);  // the ledger notes it
   EXPECT_EQ(sim::LedgerViolations().size(), 1u);
   expectCleanLedger_ = false;
-  // Filters the program never asks for are refused loudly.
-  EXPECT_RESULT_AND_ERROR(SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES), INVALID_HANDLE_VALUE,
-                          ERROR_INVALID_PARAMETER);
-  EXPECT_RESULT_AND_ERROR(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_DEVICEINTERFACE),
-                          INVALID_HANDLE_VALUE, ERROR_INVALID_FLAGS);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 2u);
 }
 
 // Reads that fail write nothing: not the buffer, the type or the size.
@@ -87,15 +80,7 @@ TEST_F(DeviceLists, PropertyReadsRefused) {
   EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 1u);
 }
 
-TEST_F(DeviceLists, WriteRefusalsAndElementsOfARemovedDevice) {
-  const DWORD reinstall = CONFIGFLAG_REINSTALL;
-  const BYTE* bytes = reinterpret_cast<const BYTE*>(&reinstall);
-  // Refused loudly: other properties, other sizes; they change nothing.
-  EXPECT_RESULT_AND_ERROR(SetupDiSetDeviceRegistryPropertyA(set_, &full, SPDRP_HARDWAREID, bytes, 4), FALSE,
-                          ERROR_CALL_NOT_IMPLEMENTED);
-  EXPECT_RESULT_AND_ERROR(SetupDiSetDeviceRegistryPropertyA(set_, &full, SPDRP_CONFIGFLAGS, bytes, 2), FALSE,
-                          ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(sim::FindDevice(full_)->config_flags, std::optional<DWORD>(0x40));
+TEST_F(DeviceLists, ElementsOfARemovedDevice) {
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set_, &full), TRUE, ERROR_SUCCESS);
   EXPECT_EQ(sim::FindDevice(full_), nullptr);
   EXPECT_EQ(sim::LoadMachineFile(machineDir_).devices, sim::CurrentMachine().devices);  // saved
@@ -104,23 +89,19 @@ TEST_F(DeviceLists, WriteRefusalsAndElementsOfARemovedDevice) {
   SP_DEVINFO_DATA stranger = bare;
   stranger.Reserved = 0;
   EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_REMOVE, set_, &stranger), FALSE, ERROR_INVALID_PARAMETER);
-  EXPECT_RESULT_AND_ERROR(SetupDiCallClassInstaller(DIF_SELECTDEVICE, set_, &bare), FALSE, ERROR_CALL_NOT_IMPLEMENTED);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 3u);
   EXPECT_TRUE(sim::FindDevice(bare_));
 }
 
-// Every INF of the INF directory that names one of the device's ids, in the
-// order of the file names, letter by letter; the list is the set's own.
-TEST_F(DeviceLists, EveryInfOfTheInfDirectoryThatNamesTheDevice) {
+// A driver list is the set's own: later deletions do not change it, and once
+// destroyed it has no drivers. (Which INF files of the INF directory it holds,
+// by hardware or compatible id, and in which order, the package cleanup's
+// tests see through the program.)
+TEST_F(DeviceLists, ADriverListIsTheSetsOwn) {
   WriteMachineFile("C:\\WINDOWS\\INF\\oem3.inf", ModelInf("[Models]\n\"By hardware id\"=I,USB\\VID_F00D&PID_0003\n"));
-  WriteMachineFile("C:\\WINDOWS\\INF\\oem12.inf",
-                   ModelInf("[Models]\n\"By compatible id\"=I,USB\\VID_F00D&PID_00FF,USB\\Class_FF\n"));
-  WriteMachineFile("C:\\WINDOWS\\INF\\oem4.inf", ModelInf("[Models]\n\"Other\"=I,USB\\VID_F00D&PID_0011\n"));
   EXPECT_RESULT_AND_ERROR(SetupDiBuildDriverInfoList(set_, &full, SPDIT_COMPATDRIVER), TRUE, ERROR_SUCCESS);
-  ASSERT_TRUE(DeleteFileA("C:\\WINDOWS\\INF\\oem3.inf"));  // later deletions do not change the list
-  std::string found;
-  for (DWORD i = 0; Enum(i); ++i) found += std::string(driver_.Description) + "|";
-  EXPECT_EQ(found, "By compatible id|By hardware id|");
+  ASSERT_TRUE(DeleteFileA("C:\\WINDOWS\\INF\\oem3.inf"));
+  EXPECT_RESULT_AND_ERROR(Enum(0), TRUE, ERROR_SUCCESS);
+  EXPECT_STREQ(driver_.Description, "By hardware id");
   EXPECT_RESULT_AND_ERROR(SetupDiDestroyDriverInfoList(set_, &full, SPDIT_COMPATDRIVER), TRUE, ERROR_SUCCESS);
   EXPECT_RESULT_AND_ERROR(Enum(0), FALSE, ERROR_NO_MORE_ITEMS);
   SP_DRVINFO_DETAIL_DATA_A detail{};
@@ -130,7 +111,7 @@ TEST_F(DeviceLists, EveryInfOfTheInfDirectoryThatNamesTheDevice) {
 }
 
 // The models section a [Manufacturer] entry sends each platform to.
-TEST_F(DeviceLists, ModelsDecorationsAndRefusals) {
+TEST_F(DeviceLists, ModelsDecorations) {
   WriteMachineFile("C:\\WINDOWS\\INF\\oem0.inf",
                    ModelInf("[Models]\n\"Plain\"=I,USB\\VID_F00D&PID_0003\n"
                             "[Models.NTamd64]\n\"Amd64\"=I,USB\\VID_F00D&PID_0003\n"
@@ -152,11 +133,6 @@ TEST_F(DeviceLists, ModelsDecorationsAndRefusals) {
   }
   EXPECT_RESULT_AND_ERROR(SetupDiBuildDriverInfoList(INVALID_HANDLE_VALUE, &full, SPDIT_COMPATDRIVER), FALSE,
                           ERROR_INVALID_HANDLE);
-  // What the program never asks for is refused loudly.
-  EXPECT_RESULT_AND_ERROR(SetupDiBuildDriverInfoList(set_, &full, SPDIT_CLASSDRIVER), FALSE, ERROR_CALL_NOT_IMPLEMENTED);
-  driver_.cbSize = offsetof(SP_DRVINFO_DATA_V2_A, DriverDate);  // the first version's record
-  EXPECT_RESULT_AND_ERROR(Enum(0), FALSE, ERROR_INVALID_USER_BUFFER);
-  EXPECT_EQ(sim::TranscriptOf("unmodelled").size(), 2u);
 }
 
 }  // namespace
