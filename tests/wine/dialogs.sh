@@ -8,8 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 build=$(cd "$1" && pwd)
 shots=${2:-}
-setup="$build/setup.exe" helper="$build/wine_helper.exe"
-[ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
+setup="$build/setup.exe" PROBE="$build/conformance_probe.exe"
+[ -f "$setup" ] && [ -f "$PROBE" ] || fail "build the win64 preset first"
 need_packages wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation xvfb xdotool x11-utils imagemagick
 make_workdir
 make_prefix
@@ -125,8 +125,9 @@ log "ok: Escape ends the program with exit code 2"
 for font in SimSun 'MS Shell Dlg' Tahoma; do
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done
-locale=$(env LC_ALL=zh_CN.UTF-8 timeout 60 wine "$helper" locale | tr -d '\r')
-[ "$locale" = "0x0804 936" ] || fail "with zh_CN Wine reports $locale"
+# (0xD4 leads a double-byte character in code page 936.)
+locale=$(LC_ALL=zh_CN.UTF-8 wine_calls GetUserDefaultLangID 'IsDBCSLeadByte 0xD4') && [[ $locale == *lang=0x804* ]] ||
+  fail "with zh_CN Wine reports another language or code page: $locale"
 mkdir -p "$WORK/empty" && cd "$WORK/empty"
 : > "$relay"
 env LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all,+relay timeout 60 wine "$setup" /S 2>"$relay" &
