@@ -12,9 +12,7 @@ sim_probe=$1 wine_probe=$2 PROBE=$2
 winsim=$(dirname "$sim_probe")/winsim
 [ -x "$sim_probe" ] && [ -x "$winsim" ] && [ -f "$wine_probe" ] ||
   fail "build the linux and win64 presets first ($sim_probe, $wine_probe)"
-need_packages wine wine64
-make_workdir
-make_prefix
+start_wine
 
 # The fixture: a root-enumerated device with the ids of the example machine's
 # sensor (examples/machines/create), made once; each case file then runs on a

@@ -13,6 +13,10 @@ fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/../../cmake/install_packages.sh"
 need_packages() { (flock 9 && install_packages "$(basename "$0")" "the Wine tests" "$@") 9>/tmp/setup-tests-apt.lock; }
 
+# What a Wine test starts with: Wine and the other packages it names, its
+# directory and a prefix of its own.
+start_wine() { need_packages wine wine64 "$@"; make_workdir; make_prefix; }
+
 # A temporary directory for the test, removed at the end together with the
 # prefix's wineserver.
 make_workdir() {
@@ -53,23 +57,19 @@ winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 start_display() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
   XVFB_PID=$!
-  local i
-  for i in $(seq 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-  [ -s "$WORK/display" ] || fail "Xvfb did not start"
+  wait_for 5 test -s "$WORK/display" || fail "Xvfb did not start"
   export DISPLAY=":$(cat "$WORK/display")"
 }
 
-# Waits until a visible top-level window whose name matches appears; prints its id.
-wait_window() {
-  local pattern=$1 seconds=${2:-20} end id
-  end=$(($(date +%s) + seconds))
-  while [ "$(date +%s)" -lt "$end" ]; do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
+# Runs the command every 0.1 s until it succeeds, for at most SECONDS.
+wait_for() {
+  local end=$(($(date +%s) + $1))
+  until "${@:2}"; do [ "$(date +%s)" -lt "$end" ] || return 1; sleep 0.1; done
 }
+
+# Waits until a visible top-level window whose name matches appears (within
+# SECONDS, 20 by default); prints its id.
+wait_window() { wait_for "${2:-20}" xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 
 # Calls of Wine's platform made by the conformance probe, one case line each
 # (tools/conformance_probe.cpp): prints the probe's lines and fails unless

@@ -26,8 +26,7 @@ done
 handful="reactos/hdaudbus.inf reactos/cpu.inf lufa/AVRISP_mkII.inf universaladbdriver/android_winusb.inf
   reactos/ports.inf reactos/usbstor.inf@9x"
 [ "$mode" = all ] || [ "$mode" = handful ] || fail "the mode is all or handful, not $mode"
-need_packages wine wine64
-make_workdir
+start_wine
 
 # The packages: name, directory, class and class GUID, a tab apart.
 python3 - "$corpus" "$WORK/pkg" "$mode" "$handful" > "$WORK/packages.tsv" <<'PY'
@@ -72,7 +71,6 @@ for entry in handful.split() if mode == 'handful' else sorted(os.path.relpath(os
 PY
 log "$(wc -l < "$WORK/packages.tsv") packages with a [Manufacturer] section"
 
-make_prefix
 # One wineserver for the whole run (it would otherwise end and start again
 # around every call); cleanup ends it.
 timeout 10 wineserver -p

@@ -11,9 +11,7 @@ source "$here/lib.sh"
 sim_probe=$1 wine_probe=$2
 corpus=$(cd "$here/../../../shared/inf-corpus" 2>/dev/null && pwd) || { echo "SKIPPED: INF corpus not found beside the project"; exit 77; }
 [ -x "$sim_probe" ] && [ -f "$wine_probe" ] || fail "build the linux and win64 presets first ($sim_probe, $wine_probe)"
-need_packages wine wine64
-make_workdir
-make_prefix
+start_wine
 
 { find "$corpus" -type f ! -name '*.tsv' ! -name README.md; find "$here/profile-cases" -type f; } | sort |
   while read -r f; do winpath "$f"; printf '\n'; done > "$WORK/list.txt"
@@ -23,25 +21,13 @@ SETUP_SIM_ECHO=0 SETUP_MACHINE="" XDG_STATE_HOME="$WORK/state" "$sim_probe" --pr
 wine_run "$wine_probe" --profiles "$(winpath "$WORK/list.txt")" 2>/dev/null | tr -d '\r' > "$WORK/wine.txt"
 
 # The files whose reads differ, each with its first differing read.
-python3 - "$WORK/sim.txt" "$WORK/wine.txt" "$corpus" "$here/profile-cases" <<'PY' | check_listed "$here/profile-differences.txt"
+python3 - "$WORK/sim.txt" "$WORK/wine.txt" <<'PY' | check_listed "$here/profile-differences.txt"
 import re, sys
-def blocks(path):
-    out, name = {}, None
-    for line in open(path, encoding='latin-1'):
-        if line.startswith('== '):
-            name = line[3:].rstrip('\n')
-            out[name] = []
-        elif name:
-            out[name].append(line)
-    return out
+def blocks(path):  # the reads of each file ("== NAME" and its lines), by name
+    files = ('\n' + open(path, encoding='latin-1').read()).split('\n== ')[1:]
+    return {f.split('\n', 1)[0]: f.rstrip('\n').split('\n')[1:] for f in files}
 sim, wine = blocks(sys.argv[1]), blocks(sys.argv[2])
-def short(path):
-    p = path.replace('\\', '/')
-    for root, tag in ((sys.argv[3], 'inf-corpus'), (sys.argv[4], 'profile-cases')):
-        r = 'Z:' + root
-        if p.startswith(r + '/'):
-            return tag + '/' + p[len(r) + 1:]
-    return p
+short = lambda path: re.sub(r'^.*?/(inf-corpus|profile-cases)/', r'\1/', path.replace('\\', '/'))
 if set(sim) != set(wine):
     sys.exit('FAIL: the two runs read different files')
 # A quoted value longer than the buffer is one known difference wherever it
@@ -66,8 +52,8 @@ def same(a, b):
 differing = {}
 for n in sim:
     if not same(sim[n], wine[n]):
-        a, b = next((x, y) for x, y in zip(sim[n] + ['(end)\n'] * 5, wine[n] + ['(end)\n'] * 5) if x != y)
-        differing.setdefault(short(n), ['sim:  ' + a.rstrip()[:300], 'wine: ' + b.rstrip()[:300]])
+        a, b = next((x, y) for x, y in zip(sim[n] + ['(end)'] * 5, wine[n] + ['(end)'] * 5) if x != y)
+        differing.setdefault(short(n), ['sim:  ' + a[:300], 'wine: ' + b[:300]])
 if quoted_cuts: differing['(quoted values cut)'] = []
 for name, lines in sorted(differing.items()):
     print('\t'.join([name, ''] + [l.replace('\t', ' ') for l in lines]))
