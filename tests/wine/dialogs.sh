@@ -8,11 +8,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 build=$(cd "$1" && pwd)
 shots=${2:-}
-setup="$build/setup.exe" helper="$build/wine_helper.exe"
-[ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
-need_packages wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation xvfb xdotool x11-utils imagemagick
-make_workdir
-make_prefix
+setup="$build/setup.exe" PROBE="$build/conformance_probe.exe"
+[ -f "$setup" ] && [ -f "$PROBE" ] || fail "build the win64 preset first"
+start_wine fonts-wine fonts-wqy-microhei fonts-liberation xvfb xdotool x11-utils imagemagick
 # Wine does not load its own fonts from /usr/share by itself here; without a
 # window manager, windows must not be managed (or every hide waits 2 s).
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -39,11 +37,7 @@ sed 's/"Example USB Sensor"/"Example USB Sensor, second model"/; s/11\/20\/2026,
 
 relay="$WORK/relay.log"
 # Waits until the relay log holds a line matching the pattern.
-wait_relay() {
-  local pattern=$1 i
-  for i in $(seq 100); do grep -qF -- "$pattern" "$relay" && return 0; sleep 0.1; done
-  fail "the program did not pass $pattern (see $relay)"
-}
+wait_relay() { wait_for 10 grep -qF -- "$1" "$relay" || fail "the program did not pass $1 (see $relay)"; }
 # Centre of a control of the main dialog from its rectangle in dialog units
 # (x y cx cy) and the window's size: a 3-pixel frame and a 19-pixel caption
 # around the client area.
@@ -121,12 +115,14 @@ code=0; wait "$pid" || code=$?
 log "ok: Escape ends the program with exit code 2"
 
 # Chinese: with the user language 0x0804 Wine gives code page 936, and the
-# program shows the Chinese texts (fonts of the prefix replaced by a CJK one).
+# program shows the Chinese texts (fonts of the prefix replaced by a CJK one):
+# a silent run without an INF file shows its box even so, and exits with 1.
 for font in SimSun 'MS Shell Dlg' Tahoma; do
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done
-locale=$(env LC_ALL=zh_CN.UTF-8 timeout 60 wine "$helper" locale | tr -d '\r')
-[ "$locale" = "0x0804 936" ] || fail "with zh_CN Wine reports $locale"
+# (0xD4 leads a double-byte character in code page 936.)
+locale=$(LC_ALL=zh_CN.UTF-8 wine_calls GetUserDefaultLangID 'IsDBCSLeadByte 0xD4') && [[ $locale == *lang=0x804* ]] ||
+  fail "with zh_CN Wine reports another language or code page: $locale"
 mkdir -p "$WORK/empty" && cd "$WORK/empty"
 : > "$relay"
 env LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all,+relay timeout 60 wine "$setup" /S 2>"$relay" &

@@ -6,11 +6,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 build=$(cd "$1" && pwd)
 linux=$(cd "$2" && pwd)
-setup="$build/setup.exe" helper="$build/wine_helper.exe"
-[ -f "$setup" ] && [ -f "$helper" ] || fail "build the win64 preset first"
-need_packages wine wine64 xvfb xdotool x11-utils
-make_workdir
-make_prefix
+setup="$build/setup.exe" PROBE="$build/conformance_probe.exe"
+[ -f "$setup" ] && [ -f "$PROBE" ] || fail "build the win64 preset first"
+start_wine
 drive="$WINEPREFIX/drive_c"
 package="$here/../../examples/package"
 hwid='USB\VID_FEED&PID_5E50'
@@ -23,7 +21,8 @@ in_dir() { mkdir -p "$WORK/$1"; cd "$WORK/$1"; }
 
 # The routes over the corpus's packages (an update, staging alone, Wine's
 # update for an id no device has) are packages.sh's; these are the example
-# package's own, and what needs Wine's own files and a display.
+# package's own, and what needs Wine's own files. A silent run without an INF
+# file, whose message box needs a display, is dialogs.sh's (in Chinese).
 
 # 1. The 9x route, with Wine telling setup.exe that it runs on Windows 98:
 #    the file queues copy the install section's files into system32\drivers
@@ -48,9 +47,8 @@ rm -f "$drive/windows/inf/exampledrv."* "$drive/windows/system32/drivers/example
 #    root-enumerated one of the test's own, installed with /S first.
 in_dir example
 cp "$package"/* .
-instance=$(wine_run "$helper" create '{88BAE032-5A81-49f0-BC3D-A4FF138216D6}' USBDevice "$hwid" | tr -d '\r')
-[ -n "$instance" ] || fail "could not make the test device"
-wine_run "$helper" present "$hwid" || fail "the test device $instance is not listed"
+make_device '{88BAE032-5A81-49f0-BC3D-A4FF138216D6}' USBDevice "$hwid" || fail "could not make the test device"
+has_device "$hwid" || fail "the test device $hwid is not listed"
 touch "$WORK/before-install"
 sleep 1
 code=0; wine_run "$setup" /S || code=$?
@@ -74,35 +72,17 @@ for f in system32/drivers/exampledrv.sys system32/exampledrv.dll; do
   cmp -s "$drive/windows/$f" "$WORK/sim-machine/drive_c/WINDOWS/$f" || fail "$f differs between the simulation and Wine"
 done
 log "ok: the simulation and Wine land the same files: $(tr '\n' ' ' < "$WORK/landed.wine")"
-[ -f "$drive/windows/system32/drivers/exampledrv.sys" ] || fail "the driver was not installed on $instance"
 ls "$drive/windows/inf/" | grep -qi '^exampledrv.inf$' || fail "no staged INF after the update"
 code=0; wine_run "$setup" /U || code=$?
 [ "$code" = 0 ] || fail "/U exited $code"
-code=0; wine_run "$helper" present "$hwid" || code=$?
-[ "$code" = 1 ] || fail "the device is still present after /U"
+! has_device "$hwid" || fail "the device is still present after /U"
 ! ls "$drive/windows/inf/" | grep -qi '^exampledrv\.' || fail "the staged INF or PNF is still there"
 wine_infs > "$WORK/wine-infs.after"
 diff "$WORK/wine-infs.before" "$WORK/wine-infs.after" || fail "Wine's own INF files changed"
-wine_run "$helper" list | grep -qi 'WINEBUS' || fail "Wine's own devices are gone"
-log "ok: /U removes $instance and the staged package; Wine's own INF files and devices are intact"
+has_device 'root\winebus' || fail "Wine's own devices are gone"
+log "ok: /U removes $hwid and the staged package; Wine's own INF files and devices are intact"
 
 # 3. /U with no matching device fails.
 code=0; wine_run "$setup" /U || code=$?
 [ "$code" = 1 ] || fail "/U with no matching device exited $code"
 log "ok: /U with no matching device exits 1"
-
-# 4. No INF in the directory: "Not Found *.inf." is shown even in a silent
-#    run. Under a virtual display the box is found and closed like a user would.
-in_dir empty
-# The prefix's processes started without a display: end them so that the
-# next ones find it.
-timeout 20 wineserver -k || true
-timeout 20 wineserver -w || true
-start_display
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-timeout "$WINE_TIMEOUT" wine "$setup" /S & pid=$!
-box=$(wait_window '^DriverSetup$' 30) || { kill $pid; fail "no message box for the missing INF"; }
-xdotool key Return
-code=0; wait $pid || code=$?
-[ "$code" = 1 ] || fail "/S without an INF exited $code"
-log "ok: /S without an INF shows the box and exits 1 once it is closed"

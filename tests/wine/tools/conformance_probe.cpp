@@ -2,7 +2,8 @@
 // and prints each call in one canonical form, so that the simulation and
 // Wine can be compared case by case.
 //
-//   conformance_probe SCRATCH CASES    both Windows paths (Z:\... on Linux)
+//   conformance_probe SCRATCH CASES      both Windows paths (Z:\... on Linux)
+//   conformance_probe --profiles LIST    the profile reads of each INF file LIST names
 //
 // A case file holds lines of whitespace-separated tokens ("..." quotes a
 // token with blanks; \x{NN} gives a byte, here and in an INF's lines):
@@ -16,7 +17,16 @@
 // TRUE|FALSE [err=...]" and its out-parameters; then "ID   + PATH" or
 // "- PATH" for each change under the watched directories. Paths are printed in lower case
 // with the case directory, the Windows directory and the staged INF named by
-// token, since their spelling is the machine's and not the call's.
+// token, since their spelling is the machine's and not the call's. The Wine
+// tests also make and find their fixture devices with case lines (the calls
+// only the Windows build has: create, the DRIVER property).
+//
+// With --profiles every read the program makes of an INF file's sections and
+// keys is made at every capacity from 1 to 16 and at 50, 100, 200 and 10000,
+// where cutting a text and ending a list show: "== PATH", then a line per
+// read with its capacity, its return value and the bytes it produced (to the
+// end of the list or text), so that the simulated reader and Wine's can be
+// compared file by file.
 #include "platform/win32.h"
 
 #include <algorithm>
@@ -28,13 +38,10 @@
 #include <set>
 #include <string>
 #include <vector>
-#ifdef _WIN32
-#include <direct.h>
-#else
 #include <filesystem>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include <rpc.h>
 #endif
 
 namespace {
@@ -68,12 +75,14 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string Escaped(const std::string& s) {
+// Bytes outside printable ASCII as \xNN; a "\" too when the text is raw bytes
+// (a profile read), so that the form reads back unambiguously.
+std::string Escaped(const std::string& s, bool bytes = false) {
   std::string out;
   for (unsigned char c : s) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "\\x%02X", c);
-    out += (c < 0x20 || c >= 0x7F) ? hex : std::string(1, static_cast<char>(c));
+    out += (c < 0x20 || c >= 0x7F || (bytes && c == '\\')) ? hex : std::string(1, static_cast<char>(c));
   }
   return out;
 }
@@ -163,13 +172,14 @@ BOOL Directory(const Args& a, Call call) {
   return TRUE;
 }
 
-// Args: PROPERTY SIZE [nobuffer]. Required size and type are printed where
-// Windows defines them: after a success and after ERROR_INSUFFICIENT_BUFFER.
+// Args: PROPERTY SIZE [nobuffer], the property by name or number. Required
+// size and type are printed where Windows defines them: after a success and
+// after ERROR_INSUFFICIENT_BUFFER.
 BOOL GetProperty(const Args& a) {
   std::vector<BYTE> buffer(Num(a[1]) + 2, 0);
   DWORD type = 0xdeadbeef, required = 0xdeadbeef;
   const bool none = a.size() > 2 && a[2] == "nobuffer";
-  const DWORD property = a[0] == "HARDWAREID" ? SPDRP_HARDWAREID : SPDRP_CONFIGFLAGS;
+  const DWORD property = a[0] == "HARDWAREID" ? SPDRP_HARDWAREID : a[0] == "CONFIGFLAGS" ? SPDRP_CONFIGFLAGS : Num(a[0]);
   const BOOL ok = SetupDiGetDeviceRegistryPropertyA(S.set, &S.device, property, &type, none ? nullptr : buffer.data(),
                                                     Num(a[1]), &required);
   if (ok || GetLastError() == ERROR_INSUFFICIENT_BUFFER) Out("type", std::to_string(type)), Out("required", std::to_string(required));
@@ -302,6 +312,28 @@ BOOL ReadAll(const Args& a) {
   return ok;
 }
 
+#ifdef _WIN32
+// Args: {GUID} CLASS IDS [COMPATIBLE_IDS], ids joined by "|". A root-enumerated
+// device of the class made as devcon makes one, which becomes the open list's
+// device: the Wine tests' fixture, since Wine's own devices come back in the
+// next process after a removal and a device made so stays removed.
+BOOL Create(const Args& a) {
+  GUID guid;
+  std::string text = a[0].substr(1, 36), ids = a[2] + "||", compatible = a.size() > 3 ? a[3] + "||" : "";
+  for (std::string* list : {&ids, &compatible}) std::replace(list->begin(), list->end(), '|', '\0');
+  const auto setIds = [](DWORD property, const std::string& list) {
+    return SetupDiSetDeviceRegistryPropertyA(S.set, &S.device, property, reinterpret_cast<const BYTE*>(list.data()),
+                                             static_cast<DWORD>(list.size()));
+  };
+  if (UuidFromStringA(reinterpret_cast<RPC_CSTR>(text.data()), &guid) != RPC_S_OK) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+  S.set = SetupDiCreateDeviceInfoList(&guid, nullptr);
+  S.device.cbSize = sizeof S.device;
+  return SetupDiCreateDeviceInfoA(S.set, a[1].c_str(), &guid, nullptr, nullptr, DICD_GENERATE_ID, &S.device) &&
+         setIds(SPDRP_HARDWAREID, ids) && (compatible.empty() || setIds(SPDRP_COMPATIBLEIDS, compatible)) &&
+         SetupDiCallClassInstaller(DIF_REGISTERDEVICE, S.set, &S.device);
+}
+#endif
+
 using Call = std::function<BOOL(const Args&)>;
 const std::map<std::string, std::pair<size_t, Call>> kCalls = {
     {"GetVersion", {0, [](const Args&) { Out("nt", Bool(!(GetVersion() & 0x80000000u))); return TRUE; }}},
@@ -345,11 +377,15 @@ const std::map<std::string, std::pair<size_t, Call>> kCalls = {
        Out("ret", std::to_string(n)), Out("out", Escaped(b.data()));
        S.errorDefined = n + 1 == Num(a[2]);
        return TRUE; }}},
-    {"SetupDiGetClassDevsA", {1, [](const Args& a) {
-       S.set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, a[0] == "present" ? DIGCF_PRESENT | DIGCF_ALLCLASSES : DIGCF_ALLCLASSES);
+    {"SetupDiGetClassDevsA", {1, [](const Args& a) {  // present|all [ENUMERATOR]
+       S.set = SetupDiGetClassDevsA(nullptr, a.size() > 1 ? a[1].c_str() : nullptr, nullptr,
+                                    a[0] == "present" ? DIGCF_PRESENT | DIGCF_ALLCLASSES : DIGCF_ALLCLASSES);
        return S.set != INVALID_HANDLE_VALUE; }}},
     {"SetupDiEnumDeviceInfo", {1, Select}},
     {"present", {1, Present}},
+#ifdef _WIN32
+    {"create", {3, Create}},
+#endif
     {"SetupDiGetDeviceRegistryPropertyA", {2, GetProperty}},
     {"SetupDiSetDeviceRegistryPropertyA", {1, SetFlags}},
     {"SetupDiCallClassInstaller", {0, [](const Args&) { return SetupDiCallClassInstaller(DIF_REMOVE, S.set, &S.device); }}},
@@ -404,49 +440,33 @@ Args Tokens(const std::string& line) {
 
 // Files are written, directories made and listed around the seam: the
 // simulation's FindFirstFileA models only the program's "*.EXT" in the current
-// directory. On Linux C: is the machine's drive_c and Z: the root.
+// directory. On Linux C: is the machine's drive_c and Z: the root, and a name
+// not there as written is found whatever its case.
+std::filesystem::path Host(const std::string& windowsPath) {
 #ifdef _WIN32
-std::string Native(const std::string& windowsPath) { return windowsPath; }
-void MakeDirectory(const std::string& windowsPath) { _mkdir(windowsPath.c_str()); }
-void EnterDirectory(const std::string& windowsPath) { _mkdir(windowsPath.c_str()), _chdir(windowsPath.c_str()); }
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do names.insert(Lower(data.cFileName)); while (FindNextFileA(find, &data));
-  FindClose(find);
-  names.erase("."), names.erase("..");
-  return names;
-}
+  return windowsPath;
 #else
-std::string Native(const std::string& windowsPath) {
-  std::string p = windowsPath.substr(2);
-  for (char& c : p) c = c == '\\' ? '/' : c;
-  return p;
-}
-void MakeDirectory(const std::string& windowsPath) { mkdir(Native(windowsPath).c_str(), 0755); }
-void EnterDirectory(const std::string& windowsPath) {
-  MakeDirectory(windowsPath);
-  if (chdir(Native(windowsPath).c_str()) != 0) std::perror("chdir");
-}
-std::set<std::string> Listing(const std::string& dir) {  // names are found whatever their case
-  std::set<std::string> names;
   const char* machine = std::getenv("SETUP_MACHINE");
-  std::filesystem::path host = Lower(dir.substr(0, 2)) == "c:" && machine ? std::filesystem::path(machine) / "drive_c" : "/";
+  std::filesystem::path host = Lower(windowsPath.substr(0, 2)) == "c:" && machine ? std::filesystem::path(machine) / "drive_c" : "/";
   std::error_code error;
-  std::istringstream parts(dir.substr(3));
+  std::istringstream parts(windowsPath.substr(3));
   for (std::string part; std::getline(parts, part, '\\');) {
-    std::filesystem::path next;
-    for (const auto& entry : std::filesystem::directory_iterator(host, error))
-      if (Lower(entry.path().filename().string()) == Lower(part)) next = entry.path();
-    if (next.empty()) return names;
+    std::filesystem::path next = host / part;
+    if (!std::filesystem::exists(next, error))
+      for (const auto& entry : std::filesystem::directory_iterator(host, error))
+        if (Lower(entry.path().filename().string()) == Lower(part)) next = entry.path();
     host = next;
   }
-  for (const auto& entry : std::filesystem::directory_iterator(host, error)) names.insert(Lower(entry.path().filename().string()));
+  return host;
+#endif
+}
+
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(Host(dir), error)) names.insert(Lower(entry.path().filename().string()));
   return names;
 }
-#endif
 
 void PrintEffects() {
   for (const std::string& dir : S.watched) {
@@ -458,23 +478,89 @@ void PrintEffects() {
 }
 
 void WriteFile(const std::string& name, const std::string& text) {
-  for (size_t at = name.find('\\'); at != std::string::npos; at = name.find('\\', at + 1))
-    MakeDirectory(S.dir + "\\" + name.substr(0, at));  // a file in a subdirectory of the case
-  FILE* f = std::fopen(Native(S.dir + "\\" + name).c_str(), "wb");
+  const std::filesystem::path path = Host(S.dir + "\\" + name);
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);  // a file in a subdirectory of the case
+  FILE* f = std::fopen(path.string().c_str(), "wb");
   if (!f) return (void)std::fprintf(stderr, "conformance_probe: cannot write %s\n", name.c_str());
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
 }
 
+// ---- the profile reads (--profiles) -------------------------------------
+
+const DWORD kCapacities[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 50, 100, 200, 10000};
+
+// Each read at every capacity; the lines of a section's read at the
+// program's capacity (10000, or 200 for install and copy sections) are those
+// the walk follows.
+std::vector<std::string> Section(const std::string& path, const std::string& name, DWORD program) {
+  std::vector<std::string> lines;
+  for (const DWORD size : kCapacities) {
+    std::vector<char> b(size + 1, '\0');
+    const DWORD n = GetPrivateProfileSectionA(name.c_str(), b.data(), size, path.c_str());
+    size_t end = 0;  // the list's length, its final NUL included
+    while (end < size && b[end]) end += strnlen(&b[end], size - end) + 1;
+    std::printf("  section [%s] cap=%lu ret=%lu %s\n", Escaped(name, true).c_str(), static_cast<unsigned long>(size),
+                static_cast<unsigned long>(n), Escaped(std::string(b.data(), std::min<size_t>(end + 1, size)), true).c_str());
+    for (const char* p = b.data(); size == program && *p; p += std::strlen(p) + 1) lines.emplace_back(p);
+  }
+  return lines;
+}
+
+void Value(const std::string& path, const std::string& section, const std::string& line) {
+  const std::string key = line.substr(0, line.find('='));
+  for (const DWORD size : kCapacities) {
+    std::vector<char> b(size + 1, '\0');
+    const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), nullptr, b.data(), size, path.c_str());
+    std::printf("  value [%s] %s cap=%lu ret=%lu %s\n", Escaped(section, true).c_str(), Escaped(key, true).c_str(),
+                static_cast<unsigned long>(size), static_cast<unsigned long>(n), Escaped(b.data(), true).c_str());
+  }
+}
+
+// The sections and keys the program reads from an INF file, at the
+// capacities it reads them with.
+void Profile(const std::string& path) {
+  std::printf("== %s\n", path.c_str());
+  const std::vector<std::string> manufacturer = Section(path, "Manufacturer", 10000);
+  // The model section as the model scan names it (all lines joined, the text
+  // after the first "="), and as the summary names it (first line, trimmed).
+  std::set<std::string> models, installs, copies;
+  std::string joined;
+  for (const std::string& line : manufacturer) joined += line;
+  if (joined.find('=') != std::string::npos) models.insert(joined.substr(joined.find('=') + 1));
+  if (!manufacturer.empty() && manufacturer[0].find('=') != std::string::npos) {
+    const std::string name = manufacturer[0].substr(manufacturer[0].find('=') + 1);
+    const size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+    models.insert(first == std::string::npos ? "" : name.substr(first, last - first + 1));
+  }
+  for (const std::string& model : models)
+    for (const std::string& line : Section(path, model, 10000)) {
+      const size_t eq = line.find('='), comma = line.find(',');
+      if (eq != std::string::npos && comma != std::string::npos && eq < comma) installs.insert(line.substr(eq + 1, comma - eq - 1));
+    }
+  for (const char* section : {"Strings", "Version", "DestinationDirs"})
+    for (const std::string& line : Section(path, section, 10000)) Value(path, section, line);
+  for (const std::string& install : installs)
+    for (const char* decoration : {"", ".NT", ".NTamd64"})
+      for (const std::string& line : Section(path, install + decoration, 200)) {
+        const size_t at = line.find("CopyFiles"), eq = at == std::string::npos ? at : line.find('=', at);
+        for (size_t from = eq; from != std::string::npos && from + 1 < line.size(); from = line.find(',', from + 1))
+          copies.insert(line.substr(from + 1, line.find(',', from + 1) - from - 1));
+      }
+  for (const std::string& copy : copies) Section(path, copy, 200);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return std::fprintf(stderr, "usage: conformance_probe SCRATCH CASES\n"), 2;
+  if (argc != 3) return std::fprintf(stderr, "usage: conformance_probe SCRATCH CASES | --profiles LIST\n"), 2;
+  const bool profiles = std::strcmp(argv[1], "--profiles") == 0;
   S.scratch = argv[1];
   char directory[MAX_PATH];
   GetWindowsDirectoryA(directory, sizeof directory), S.windir = directory;
   GetSystemDirectoryA(directory, sizeof directory), S.sysdir = directory;
-  FILE* cases = std::fopen(Native(argv[2]).c_str(), "rb");
+  FILE* cases = std::fopen(Host(argv[2]).string().c_str(), "rb");
   if (!cases) return std::fprintf(stderr, "conformance_probe: cannot read %s\n", argv[2]), 2;
   char raw[4096];
   std::string inf, infText;
@@ -482,6 +568,10 @@ int main(int argc, char** argv) {
   while (std::fgets(raw, sizeof raw, cases)) {
     std::string line(raw);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (profiles) {
+      if (!line.empty()) Profile(line);
+      continue;
+    }
     if (inInf) {
       if (line == ".") WriteFile(inf, infText), inInf = false;
       else infText += Decoded(line) + "\r\n";
@@ -491,7 +581,8 @@ int main(int argc, char** argv) {
     const Args t = Tokens(line);
     if (t[0] == "case") {
       S.id = t.at(1), S.dir = S.scratch + "\\" + S.id, S.infs.clear(), S.watched.clear(), S.seen.clear();
-      EnterDirectory(S.dir);
+      std::error_code error;
+      std::filesystem::create_directories(Host(S.dir), error), std::filesystem::current_path(Host(S.dir), error);
     } else if (t[0] == "inf") {
       inf = t.at(1), infText.clear(), inInf = true;
       S.infs.insert(Lower(inf.substr(0, inf.find_last_of('.'))));
