@@ -113,7 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         InfCase{"TwoEntriesBlankAfterComma", Models("%D%=Install,ID1\r\n%D2%=Install2, ID2\r\n"), kSections, kIds,
                 kFull},
-        InfCase{"NoVersionOrStringsSection", kMfg + kModels, kSections, kIds, "\r\n    |__ \r\n        |__ "},
         InfCase{"NoVersionSection", kMfg + kModels + kStrings, kSections, kIds,
                 "MakerName\r\n    |__ DeviceName\r\n        |__ "},
         // The reader removes the blanks around "=" before the key is cut out.

@@ -55,15 +55,4 @@ TEST(MultiStringList, WalksUpToTheEmptyStringAndNeverPastItsBuffer) {
   EXPECT_EQ(Walk(unterminated, sizeof unterminated), (std::vector<std::string>{"a"}));
 }
 
-TEST(MultiStringList, AppendKeepsRoomForTheFinalEmptyString) {
-  char list[8] = {};
-  size_t used = 0;
-  EXPECT_TRUE(AppendString(list, sizeof list, used, "abc", 3));
-  EXPECT_TRUE(AppendString(list, sizeof list, used, "de", 2));
-  EXPECT_EQ(used, 7u);
-  EXPECT_FALSE(AppendString(list, sizeof list, used, "f", 1));  // "f\0" and the final NUL need 3 more
-  EXPECT_EQ(std::string(list, sizeof list), std::string("abc\0de\0\0", 8));
-  EXPECT_EQ(Walk(list, sizeof list), (std::vector<std::string>{"abc", "de"}));
-}
-
 }  // namespace

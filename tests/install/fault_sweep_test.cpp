@@ -34,17 +34,16 @@ struct Route {
   uint8_t action;
   bool dialog;          // the main dialog open, its delete option checked
   int32_t result;       // of the run without a fault
-  bool driver;          // the example device has the package's driver afterwards
 };
 void PrintTo(const Route& r, std::ostream* os) { *os << r.name; }
 
 const Route kRoutes[] = {
-    {"install_nt_present", "nt-present", ActionInstall, false, ResultDone, true},
-    {"install_nt_failed", "nt-failed", ActionInstall, false, ResultDone, true},
-    {"install_nt_absent", "nt-absent", ActionInstall, false, ResultPreinstalled, false},
-    {"install_9x_present", "9x-present", ActionInstall, false, ResultDone, false},
-    {"uninstall_silent", "nt-present", ActionUninstall, false, ResultDone, false},
-    {"uninstall_dialog", "nt-present", ActionUninstall, true, ResultDone, false},
+    {"install_nt_present", "nt-present", ActionInstall, false, ResultDone},
+    {"install_nt_failed", "nt-failed", ActionInstall, false, ResultDone},
+    {"install_nt_absent", "nt-absent", ActionInstall, false, ResultPreinstalled},
+    {"install_9x_present", "9x-present", ActionInstall, false, ResultDone},
+    {"uninstall_silent", "nt-present", ActionUninstall, false, ResultDone},
+    {"uninstall_dialog", "nt-present", ActionUninstall, true, ResultDone},
 };
 
 // The errors each call is made to fail with: its own default, and for some
@@ -197,15 +196,9 @@ TEST_P(FaultSweep, EveryCallFailingOnce) {
   const SweepRun baseline = RunOnce(std::nullopt);
   ASSERT_EQ(baseline.result, r.result);
   Check(baseline, baseline, "", std::nullopt);
+  // What each install route does is the id walk's test, on packages of its own.
   if (r.action == ActionInstall) {
     ASSERT_TRUE(baseline.boxes.empty());
-    const sim::Device* device = sim::FindDevice(test::kExampleId);
-    if (device) {
-      EXPECT_EQ(device->driver.has_value(), r.driver);
-      EXPECT_EQ(device->config_flags.value_or(0) & CONFIGFLAG_FAILEDINSTALL, 0u);
-    }
-    EXPECT_EQ(sim::StagedInfFiles().size(), sim::CurrentMachine().IsNtFamily() ? 1u : 0u);
-    EXPECT_EQ(ReadMachineFile(kDriverFile), test::PackageFileBytes("exampledrv.sys"));
   } else {
     // The staged copy goes, PNF first, and the copied files only with the
     // option checked, all before the device: a dialog run leaves the machine

@@ -76,21 +76,6 @@ TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
   EXPECT_TRUE(sim::FilesRemovedSinceNew().empty());
 }
 
-// Staging installed the package's catalog as oemN.cat; the cleanup deletes
-// the INF and PNF only, so the catalog stays behind, as on Windows.
-TEST_F(PackageCleanup, TheStagedCatalogStaysBehind) {
-  const std::string device = test::AddTestDevice({kPackageId});
-  std::string withCatalog = package_;
-  withCatalog.insert(withCatalog.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
-  UseInf("tdrv.inf", withCatalog);
-  WritePackageFile("tdrv.cat", "catalog");
-  const std::string staged = test::StagePackage(AppState.InfPath);
-  Clean(device);
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
-  EXPECT_EQ(sim::InstalledCatalogs(),
-            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
-}
-
 TEST_F(PackageCleanup, ADriverListThatCannotBeBuiltIsStillDestroyed) {
   const std::string device = test::AddTestDevice({kPackageId});
   const std::string staged = test::StagePackage(AppState.InfPath);
