@@ -16,7 +16,7 @@ class PackageCleanup : public test::UninstallTest {
  protected:
   void SetUp() override {
     UninstallTest::SetUp();
-    package_ = test::UninstallInf({test::kPackageModel}, test::kTwoFilesBody);
+    package_ = test::InfText({test::kPackageModel}, test::kTwoFilesBody);
     UsePackage({test::kPackageModel}, test::kTwoFilesBody);
   }
   void TearDown() override {
