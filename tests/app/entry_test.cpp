@@ -61,7 +61,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, ArgumentPartRule, ::testing::ValuesIn(kCa
 
 TEST(ArgumentPart, OfNoCommandLineIsEmpty) { EXPECT_STREQ(ArgumentPart(nullptr), ""); }
 
-
 const char kExampleSummary[] = "Example Devices\r\n    |__ Example USB Sensor\r\n        |__ 11/20/2026,1.3.0.0";
 
 struct MachineCase {
@@ -86,32 +85,28 @@ class EntryStartUp : public test::PackageRun, public ::testing::WithParamInterfa
   int StartWithoutAction() { return AppEntry(sim::ProgramInstance(), "/x"); }
 };
 
-TEST_P(EntryStartUp, FillsThePathsAndTheSummaryBeforeTheCommandLine) {
-  CopyExamplePackage("a.inf");
-  EXPECT_EQ(StartWithoutAction(), 0);
-  EXPECT_EQ(AppState.UseChinese, GetParam().language == 0x0804 ? 1 : 0);
-  EXPECT_EQ(std::string(AppState.InfPath), PackagePath("a.inf"));
-  EXPECT_EQ(std::string(AppState.SummaryText), kExampleSummary);
-  EXPECT_EQ(std::string(AppState.InfCopyPath), GetParam().nineX ? "C:\\WINDOWS\\inf\\a.inf" : "");
-  EXPECT_EQ(std::string(AppState.DriverIndexPath), GetParam().nineX ? "C:\\WINDOWS\\inf\\drvidx.bin" : "");
-  EXPECT_TRUE(test::MessageBoxes().empty());
-}
-
 // Without an INF no path is filled and the platform is not asked; with one,
-// a failed platform check (its box is the platform check's test) leaves the
-// 9x paths empty.
-TEST_P(EntryStartUp, WithoutAnInfOrAfterAFailedPlatformCheckThe9xPathsStayEmpty) {
+// a failed platform check (a Windows directory it cannot read) shows its box
+// and leaves the 9x paths empty.
+TEST_P(EntryStartUp, FillsThePathsAndTheSummaryBeforeTheCommandLine) {
   EXPECT_EQ(StartWithoutAction(), 0);
   EXPECT_EQ(std::string(AppState.SummaryText), "No found *.inf!");
   EXPECT_EQ(std::string(AppState.InfPath) + AppState.InfCopyPath + AppState.DriverIndexPath, "");
   EXPECT_EQ(sim::CallCounts().count("GetWindowsDirectoryA"), 0u);
   CopyExamplePackage("a.inf");
-  sim::CurrentMachine().windows_directory_fails = true;
-  AppState = ProgramState{};
-  EXPECT_EQ(StartWithoutAction(), 0);
-  EXPECT_EQ(std::string(AppState.InfPath), PackagePath("a.inf"));
-  EXPECT_EQ(std::string(AppState.InfCopyPath) + AppState.DriverIndexPath, "");
-  EXPECT_EQ(test::MessageBoxes().size(), 1u);
+  for (const bool directoryFails : {false, true}) {
+    SCOPED_TRACE(directoryFails ? "no Windows directory" : "an INF");
+    sim::CurrentMachine().windows_directory_fails = directoryFails;
+    AppState = ProgramState{};
+    EXPECT_EQ(StartWithoutAction(), 0);
+    EXPECT_EQ(AppState.UseChinese, GetParam().language == 0x0804 ? 1 : 0);
+    EXPECT_EQ(std::string(AppState.InfPath), PackagePath("a.inf"));
+    EXPECT_EQ(std::string(AppState.SummaryText), kExampleSummary);
+    const bool nineX = GetParam().nineX && !directoryFails;
+    EXPECT_EQ(std::string(AppState.InfCopyPath), nineX ? "C:\\WINDOWS\\inf\\a.inf" : "");
+    EXPECT_EQ(std::string(AppState.DriverIndexPath), nineX ? "C:\\WINDOWS\\inf\\drvidx.bin" : "");
+    EXPECT_EQ(test::MessageBoxes().size(), directoryFails ? 1u : 0u);
+  }
 }
 
 // A path that does not fit InfPath is refused, not cut: the INF counts as not
