@@ -129,9 +129,6 @@ const DeletionCase kCases[] = {
      {W + "a.sys", S + "b.sys", S + "Sub\\e.sys"}, 3},
     {"BlankSubdirectoryAddsNothing", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=11,   \n",
      {S + "a.sys"}, {S + "a.sys"}, 1},
-    // The reader hands out no comment line, so none can end a copy section.
-    {"CommentLinesAreNotHandedOut", "[Inst]\nCopyFiles=A\n[A]\na.sys\n;b.sys\nc.sys\n[DestinationDirs]\nA=10\n",
-     {W + "a.sys", W + "b.sys", W + "c.sys"}, {W + "a.sys", W + "c.sys"}, 2},
     // The platform promises nothing about the buffer of a read that returns
     // 0: one left as it was still holds A's lines, which must not be deleted
     // again under B's destination. Reads 1 to 4 are the two model scans, 5
