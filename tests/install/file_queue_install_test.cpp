@@ -1,6 +1,7 @@
 // File-queue installation of the install sections: InstallInfSections (NT
 // family), InstallInfSectionsLegacy (9x family, with its INF copy and driver
 // index deletion) and FileQueueCallback.
+#include "app/multi_string.h"
 #include "inf/inf.h"
 #include "install/install.h"
 #include "tests/support/install_package.h"
@@ -40,12 +41,9 @@ class BothVariants : public test::InstallTest, public ::testing::WithParamInterf
     return Which() == Variant::Nt ? InstallInfSections(AppState.InfPath) : InstallInfSectionsLegacy(AppState.InfPath);
   }
   void SetSections(const std::vector<std::string>& names) {
-    std::memset(AppState.InstallSectionList, 0, sizeof AppState.InstallSectionList);
+    std::memset(AppState.InstallSectionList, 0, kListCapacity);
     size_t used = 0;
-    for (const std::string& n : names) {
-      std::memcpy(AppState.InstallSectionList + used, n.c_str(), n.size() + 1);
-      used += n.size() + 1;
-    }
+    for (const std::string& n : names) AppendString(AppState.InstallSectionList, kListCapacity, used, n.c_str(), n.size());
   }
   // A new process state for the next case of a table, before its legacy step.
   void NextCase() {

@@ -58,7 +58,6 @@ const Outcome kOutcomes[] = {
      "Driver install failure.", MB_ICONERROR, false},
     {"no_inf", kNt, NoInf, {}, nullptr, ActionInstall, ResultFailed, "Not Found *.inf.", MB_ICONWARNING, true},
     {"unknown_action", kNt, Plugged, {}, nullptr, 3, ResultDone, nullptr, 0, false},
-    {"action_zero", kWindows98, Plugged, {}, nullptr, 0, ResultDone, nullptr, 0, false},
 };
 
 class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterface<std::tuple<Outcome, bool>> {

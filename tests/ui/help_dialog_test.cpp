@@ -11,10 +11,12 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/user32/user32.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // The dialog shows one of the four texts of ui/help_texts.cpp; the first line
-// of each Chinese text is checked byte for byte, to show that they are stored
+// of the Chinese texts is checked byte for byte, to show that they are stored
 // in code page 936.
 struct HelpCase {
   const char* name;
@@ -23,14 +25,6 @@ struct HelpCase {
   const char* text;
 };
 void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
-
-HWND g_help = nullptr;
-
-// The program's help procedure, noting which dialog it runs.
-INT_PTR CALLBACK HelpSpy(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_help = dialog;
-  return HelpDialogProc(dialog, message, wParam, lParam);
-}
 
 class HelpDialog : public test::SimTest, public ::testing::WithParamInterface<HelpCase> {
  protected:
@@ -46,24 +40,15 @@ TEST_P(HelpDialog, ShowsTheTextOfFamilyAndLanguageAndClosesOnlyOnEsc) {
   const bool failed = (c.version & 0xFF) < 4;
   std::vector<std::string> events = {"key enter", "key tab", "key space", "press 1012", "key esc"};
   if (failed) events.insert(events.begin(), "key enter");
-  std::string shown;
-  size_t eventsSeen = 0;
-  const auto run = test::RunDialog(
-      IDD_HELP, HelpSpy, events,
-      [&](size_t i) {
-        ++eventsSeen;
-        if (i + 1 == events.size()) {
-          char text[1024] = "";
-          GetDlgItemTextA(g_help, IDC_HELP_TEXT, text, sizeof text);
-          shown = text;
-        }
-      },
-      AppState.MainWindow);
+  const auto run = test::RunDialog(IDD_HELP, HelpDialogProc, events, {}, AppState.MainWindow);
   EXPECT_EQ(run.result, 2);
-  EXPECT_EQ(eventsSeen, events.size()) << "every event before Esc left the dialog open";
-  EXPECT_EQ(shown, c.text);
+  // Every event before Esc left the dialog open, its text control showing the
+  // text (in the picture, as UTF-8).
+  EXPECT_NE(run.output.find("=== " + std::to_string(events.size()) + ": key esc"), std::string::npos) << run.output;
+  const std::string shown = "  1012 static left visible " + nlohmann::json(sim::AnsiToUtf8(c.text)).dump() + "\n";
+  EXPECT_NE(run.output.find(shown), std::string::npos) << run.output;
   const std::string first = test::Gbk("1.安装或卸载前,先从组合框内选择驱动安装文件*.INF,相应的驱动文件(SYS,DLL等)应该放在同一目录下\r\n");
-  if (c.language == 0x0804) { EXPECT_EQ(shown.substr(0, first.size()), first); }
+  if (c.language == 0x0804) { EXPECT_EQ(std::string(c.text).substr(0, first.size()), first); }
   // The platform sets the initial focus: the help's first picture, once any box is answered.
   const size_t at = run.output.find(failed ? "=== 1:" : "=== 0:");
   const std::string shownFirst = run.output.substr(at, run.output.find("\n=== ", at) - at);

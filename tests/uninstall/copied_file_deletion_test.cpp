@@ -95,11 +95,6 @@ const DeletionCase kCases[] = {
      kLongWindows},
     {"TrailingComma", "[Inst]\nCopyFiles=A,\n[A]\na.sys\n[DestinationDirs]\nA=10\n", {W + "a.sys"},
      {W + "a.sys"}, 1},
-    // " B" is passed with its blank; the platform's readers trim names, as
-    // Windows does, and find B and its entry.
-    {"LeadingBlankStaysPartOfTheName",
-     "[Inst]\nCopyFiles=A, B\n[A]\na.sys\n[B]\nb.sys\n[DestinationDirs]\nA=10\nB=10\n",
-     {W + "a.sys", W + "b.sys"}, {W + "a.sys", W + "b.sys"}, 2},
     {"AtFileFormNamesNoSection", "[Inst]\nCopyFiles=@a.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
      {W + "a.sys"}, {}, 0},
     {"OtherLetterCaseIsNoCopyFilesLine",

@@ -76,12 +76,9 @@ TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   for (const auto& e : sim::TranscriptOf("device_remove")) gone.push_back(e["instance_id"].get<std::string>());
   EXPECT_EQ(gone, removed);
   EXPECT_EQ(test::CallCount("SetupDiCallClassInstaller"), c.attempts);
-  EXPECT_EQ(test::CallCount("SetupDiBuildDriverInfoList"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
   const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
   EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? staged : std::vector<std::string>{});
-  // An empty id list asks for no devices at all.
-  EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.entries.empty() ? 0 : 1);
 }
 
 const std::vector<std::string> kEntry = {kPackageId};
