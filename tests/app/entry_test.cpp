@@ -21,42 +21,31 @@
 
 namespace {
 
-struct Case {
-  const char* name;
-  std::string commandLine;
-  std::string argumentPart;
-};
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-const Case kCases[] = {
-    {"QuotedNameWithBlanksThenUninstall", "\"C:\\Program Files\\Example Setup\\setup.exe\" /U", "/U"},
-    {"QuotedNameEndsAtItsClosingQuote", "\"C:\\Program Files\\setup.exe\"/S", "/S"},
-    {"QuotedNameThenOnlyBlanks", "\"C:\\Program Files\\setup.exe\"   ", ""},
-    // Only a leading quote makes a quoted name; any other ends at a blank.
-    {"QuoteInsideAnUnquotedName", "C:\\a\"b c\" /S", "c\" /S"},
-    {"QuoteNeverClosed", "\"C:\\Program Files\\setup.exe /U", ""},
-    {"UnquotedName", "setup.exe /S", "/S"},
-    {"UnquotedNameAlone", "setup.exe", ""},
-    {"UnquotedNameEndsAtAControlCharacter", "C:\\tools\\setup\x01/U", "/U"},
-    {"EveryCode1To32IsSkippedAfterTheName", std::string("setup \x01\x02\t\n\v\f\r\x1b\x1f ") + "/s /u  ", "/s /u  "},
-    {"Code127IsNotSkipped", "setup \x7f/S", "\x7f/S"},
-    // Bytes over 127 are characters of the code page (here GBK), not blanks.
-    {"BytesOver127InAnUnquotedName", "C:\\\xb0\xb2\xd7\xb0\\setup.exe /S", "/S"},
-    {"ByteOver127AfterTheNameIsKept", "setup.exe \xa0/S", "\xa0/S"},
-    {"EmptyCommandLine", "", ""},
-};
-
-class ArgumentPartRule : public ::testing::TestWithParam<Case> {};
-
-TEST_P(ArgumentPartRule, Gives) {
-  const Case& c = GetParam();
-  EXPECT_EQ(std::string(ArgumentPart(c.commandLine.c_str())), c.argumentPart);
+TEST(ArgumentPart, SkipsTheProgramsNameAndTheCharactersOfCode1To32AfterIt) {
+  const struct {
+    const char* name;
+    std::string commandLine;
+    std::string argumentPart;
+  } cases[] = {
+      {"QuotedNameWithBlanksThenUninstall", "\"C:\\Program Files\\Example Setup\\setup.exe\" /U", "/U"},
+      {"QuotedNameEndsAtItsClosingQuote", "\"C:\\Program Files\\setup.exe\"/S", "/S"},
+      {"QuotedNameThenOnlyBlanks", "\"C:\\Program Files\\setup.exe\"   ", ""},
+      // Only a leading quote makes a quoted name; any other ends at a blank.
+      {"QuoteInsideAnUnquotedName", "C:\\a\"b c\" /S", "c\" /S"},
+      {"QuoteNeverClosed", "\"C:\\Program Files\\setup.exe /U", ""},
+      {"UnquotedName", "setup.exe /S", "/S"},
+      {"UnquotedNameAlone", "setup.exe", ""},
+      {"UnquotedNameEndsAtAControlCharacter", "C:\\tools\\setup\x01/U", "/U"},
+      {"EveryCode1To32IsSkippedAfterTheName", std::string("setup \x01\x02\t\n\v\f\r\x1b\x1f ") + "/s /u  ", "/s /u  "},
+      {"Code127IsNotSkipped", "setup \x7f/S", "\x7f/S"},
+      // Bytes over 127 are characters of the code page (here GBK), not blanks.
+      {"BytesOver127InAnUnquotedName", "C:\\\xb0\xb2\xd7\xb0\\setup.exe /S", "/S"},
+      {"ByteOver127AfterTheNameIsKept", "setup.exe \xa0/S", "\xa0/S"},
+      {"EmptyCommandLine", "", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(std::string(ArgumentPart(c.commandLine.c_str())), c.argumentPart) << c.name;
+  EXPECT_STREQ(ArgumentPart(nullptr), "");
 }
-
-INSTANTIATE_TEST_SUITE_P(CommandLines, ArgumentPartRule, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
-
-TEST(ArgumentPart, OfNoCommandLineIsEmpty) { EXPECT_STREQ(ArgumentPart(nullptr), ""); }
 
 const char kExampleSummary[] = "Example Devices\r\n    |__ Example USB Sensor\r\n        |__ 11/20/2026,1.3.0.0";
 

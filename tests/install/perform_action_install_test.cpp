@@ -137,7 +137,6 @@ const IdsCase kIdsCases[] = {
     // 9x: the first marked device's low byte is rewritten (C is not looked for after B), then the files and INF copied.
     {"LegacyMarkOfTheFirstMarkedDevice", kWindows98, 3, {{'A', true, 0}, {'B', true, 0x440}, {'C', true, 0x40}},
      std::nullopt, ResultDone, {0, 0x420, 0x40}, "", "", "ABC", 0, 2, 0, 0},
-    {"LegacyWithoutAMarkedDevice", kWindows98, 3, {}, std::nullopt, ResultDone, {}, "", "", "ABC", 0, 3, 0, 0},
 };
 
 class IdWalk : public test::InstallTest, public ::testing::WithParamInterface<IdsCase> {

@@ -45,7 +45,6 @@ const MarkCase kMarkCases[] = {
     {"NT 0x40 absent", Variant::Nt, 0x40, false, kNone, 1, 0x20, 0x40, ""},
     // Anything else is not a failed install: re-enumerated, present or not, and the search ends there.
     {"NT 0x440 present", Variant::Nt, 0x440, true, kNone, 0, 0x440, 0x40, kEx},
-    {"NT 0x440 absent", Variant::Nt, 0x440, false, kNone, 0, 0x440, 0x40, kEx},
     {"NT no flags", Variant::Nt, kNone, false, kNone, 0, kNone, 0x40, kEx},
     // 9x: the low byte decides and only it is rewritten; nothing is re-enumerated.
     {"9x 0x440", Variant::Legacy, 0x440, false, kNone, 1, 0x420, 0x40, ""},

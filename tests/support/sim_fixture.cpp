@@ -39,22 +39,18 @@ void SimTest::TearDown() {
   sim::ResetProcessState();
 }
 
-namespace {
-
-fs::path WriteHostFile(const fs::path& path, const std::string& bytes) {
+fs::path SimTest::WritePackageFile(const std::string& name, const std::string& bytes) {
+  const fs::path path = packageDir_ / name;
   sim::Uninterrupted(path, [&](auto& e) { return fs::create_directories(path.parent_path(), e); });
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }
 
-}  // namespace
-
-fs::path SimTest::WritePackageFile(const std::string& name, const std::string& bytes) {
-  return WriteHostFile(packageDir_ / name, bytes);
-}
-
 fs::path SimTest::WriteMachineFile(const std::string& windowsPath, const std::string& bytes) {
-  return WriteHostFile(sim::HostPathOf(windowsPath), bytes);
+  const fs::path path = sim::HostPathOf(windowsPath);
+  sim::Uninterrupted(path, [&](auto& e) { return fs::create_directories(path.parent_path(), e); });
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
 }
 
 std::string SimTest::ReadMachineFile(const std::string& windowsPath) { return ReadFile(sim::HostPathOf(windowsPath)); }
