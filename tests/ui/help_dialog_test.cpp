@@ -71,7 +71,6 @@ const HelpCase kHelpCases[] = {
     // Another Chinese variant is not 0x0804: English.
     {"TaiwanIsEnglish", 0x0404, 0x1DB10106, HelpNtEnglish},  // Windows 7
     {"FailedCheckEnglish", 0x0409, 0x00000003, HelpNtEnglish},  // NT 3
-    {"FailedCheckChinese", 0x0804, 0x00000003, HelpNtChinese},
     // Win32s has the high bit of the 9x family, but a major version of 3.
     {"FailedCheckWin32s", 0x0409, 0x80000003, HelpNtEnglish},
 };
