@@ -34,17 +34,16 @@ struct Route {
   uint8_t action;
   bool dialog;          // the main dialog open, its delete option checked
   int32_t result;       // of the run without a fault
-  bool driver;          // the example device has the package's driver afterwards
 };
 void PrintTo(const Route& r, std::ostream* os) { *os << r.name; }
 
 const Route kRoutes[] = {
-    {"install_nt_present", "nt-present", ActionInstall, false, ResultDone, true},
-    {"install_nt_failed", "nt-failed", ActionInstall, false, ResultDone, true},
-    {"install_nt_absent", "nt-absent", ActionInstall, false, ResultPreinstalled, false},
-    {"install_9x_present", "9x-present", ActionInstall, false, ResultDone, false},
-    {"uninstall_silent", "nt-present", ActionUninstall, false, ResultDone, false},
-    {"uninstall_dialog", "nt-present", ActionUninstall, true, ResultDone, false},
+    {"install_nt_present", "nt-present", ActionInstall, false, ResultDone},
+    {"install_nt_failed", "nt-failed", ActionInstall, false, ResultDone},
+    {"install_nt_absent", "nt-absent", ActionInstall, false, ResultPreinstalled},
+    {"install_9x_present", "9x-present", ActionInstall, false, ResultDone},
+    {"uninstall_silent", "nt-present", ActionUninstall, false, ResultDone},
+    {"uninstall_dialog", "nt-present", ActionUninstall, true, ResultDone},
 };
 
 // The errors each call is made to fail with: its own default, and for some
@@ -82,7 +81,7 @@ const std::map<std::string, std::string> kReleases = {
     {"SetupCloseFileQueue", "leak: file queue"},
 };
 
-// Messages a silent install shows, always without an owner.
+// Messages a silent install shows.
 const std::set<std::string> kSilentMessages = {"newdev.DLL not found.",
                                                "UpdateDriverForPlugAndPlayDevices() not found.",
                                                "Windows version or directory error"};
@@ -163,10 +162,7 @@ class FaultSweep : public test::InstallTest, public ::testing::WithParamInterfac
       violations.clear();
     EXPECT_TRUE(violations.empty()) << ::testing::PrintToString(violations);
     if (r.action == ActionInstall) {
-      for (const test::Box& box : run.boxes) {
-        EXPECT_EQ(box.owner, "");
-        EXPECT_TRUE(kSilentMessages.count(box.bytes)) << box.bytes;
-      }
+      for (const test::Box& box : run.boxes) EXPECT_TRUE(kSilentMessages.count(box.bytes)) << box.bytes;
       // Success with less done: only where the install goes on by design.
       if (run.result != ResultFailed && (run.result != baseline.result || run.state != baseline.state)) {
         EXPECT_TRUE(InstallGoesOnFrom(call, error)) << "reported " << run.result << " having lost a step";
@@ -197,25 +193,13 @@ TEST_P(FaultSweep, EveryCallFailingOnce) {
   const SweepRun baseline = RunOnce(std::nullopt);
   ASSERT_EQ(baseline.result, r.result);
   Check(baseline, baseline, "", std::nullopt);
-  if (r.action == ActionInstall) {
-    ASSERT_TRUE(baseline.boxes.empty());
-    const sim::Device* device = sim::FindDevice(test::kExampleId);
-    if (device) {
-      EXPECT_EQ(device->driver.has_value(), r.driver);
-      EXPECT_EQ(device->config_flags.value_or(0) & CONFIGFLAG_FAILEDINSTALL, 0u);
-    }
-    EXPECT_EQ(sim::StagedInfFiles().size(), sim::CurrentMachine().IsNtFamily() ? 1u : 0u);
-    EXPECT_EQ(ReadMachineFile(kDriverFile), test::PackageFileBytes("exampledrv.sys"));
-  } else {
+  // What each install route does is the id walk's test, on packages of its own.
+  if (r.action == ActionUninstall) {
     // The staged copy goes, PNF first, and the copied files only with the
-    // option checked, all before the device: a dialog run leaves the machine
-    // as it was before the install.
+    // option checked: a dialog run leaves the machine as it was before the install.
     std::vector<std::string> expected(ownFiles_.rbegin() + 2, ownFiles_.rend());
     if (r.dialog) expected.insert(expected.end(), ownFiles_.begin() + 2, ownFiles_.end());
     EXPECT_EQ(baseline.deleted, expected);
-    const auto removal = sim::TranscriptOf("device_remove");
-    ASSERT_EQ(removal.size(), 1u);
-    for (const auto& deletion : sim::TranscriptOf("file_delete")) EXPECT_LT(deletion["seq"], removal[0]["seq"]);
     if (r.dialog) {
       EXPECT_EQ(sim::FilesAddedSinceNew(), std::vector<std::string>{});
     }

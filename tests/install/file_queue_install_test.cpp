@@ -1,6 +1,7 @@
 // File-queue installation of the install sections: InstallInfSections (NT
 // family), InstallInfSectionsLegacy (9x family, with its INF copy and driver
 // index deletion) and FileQueueCallback.
+#include "app/multi_string.h"
 #include "inf/inf.h"
 #include "install/install.h"
 #include "tests/support/install_package.h"
@@ -9,9 +10,7 @@
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
-#include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include <sys/stat.h>
 
@@ -25,9 +24,9 @@ std::string VariantName(Variant v) { return v == Variant::Nt ? "Nt" : "Legacy"; 
 void PrintTo(Variant v, std::ostream* os) { *os << VariantName(v); }
 
 // Each variant runs on a machine of its own family.
-class SectionInstall : public test::InstallTest {
+class BothVariants : public test::InstallTest, public ::testing::WithParamInterface<Variant> {
  protected:
-  virtual Variant Which() const = 0;
+  Variant Which() const { return GetParam(); }
   void SetUp() override {
     if (Which() == Variant::Legacy) machine_.version = 0xC0000A04;  // Windows 98
     InstallTest::SetUp();
@@ -42,12 +41,15 @@ class SectionInstall : public test::InstallTest {
     return Which() == Variant::Nt ? InstallInfSections(AppState.InfPath) : InstallInfSectionsLegacy(AppState.InfPath);
   }
   void SetSections(const std::vector<std::string>& names) {
-    std::memset(AppState.InstallSectionList, 0, sizeof AppState.InstallSectionList);
+    std::memset(AppState.InstallSectionList, 0, kListCapacity);
     size_t used = 0;
-    for (const std::string& n : names) {
-      std::memcpy(AppState.InstallSectionList + used, n.c_str(), n.size() + 1);
-      used += n.size() + 1;
-    }
+    for (const std::string& n : names) AppendString(AppState.InstallSectionList, kListCapacity, used, n.c_str(), n.size());
+  }
+  // A new process state for the next case of a table, before its legacy step.
+  void NextCase() {
+    sim::ResetProcessState();
+    fs::remove(sim::HostPathOf(AppState.InfCopyPath));
+    WriteMachineFile(AppState.DriverIndexPath, "index");
   }
   // The legacy step: the INF copied into the Windows INF directory and the
   // driver index gone. Checked as taken or not; the NT variant never takes it.
@@ -63,63 +65,34 @@ class SectionInstall : public test::InstallTest {
   }
 };
 
-class BothVariants : public SectionInstall, public ::testing::WithParamInterface<Variant> {
- protected:
-  Variant Which() const override { return GetParam(); }
-};
-
-// What goes wrong at the first of three sections, and what that leaves.
-struct FirstSectionCase {
-  const char* what;
-  std::optional<sim::FaultRule> fault;
-  const char* missingFile;  // a package file taken away, or null
-  bool result;
-  std::vector<std::string> installed;
-  int queuesOpened;
-  bool legacyStep;
-};
-
-void PrintTo(const FirstSectionCase& c, std::ostream* os) { *os << c.what; }
-
-const FirstSectionCase kFirstSectionCases[] = {
-    {"nothing", std::nullopt, nullptr, true, {"a.sys", "b.sys", "c.sys"}, 3, true},
-    // An INF that cannot be opened: no queue, no copy, no legacy step.
-    {"inf", sim::FaultRule{"SetupOpenInfFileA", 1, ERROR_FILE_NOT_FOUND}, nullptr, false, {}, 0, false},
-    {"queue", sim::FaultRule{"SetupOpenFileQueue", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1, false},
-    {"context", sim::FaultRule{"SetupInitDefaultQueueCallbackEx", 1, ERROR_NOT_ENOUGH_MEMORY}, nullptr, false, {}, 1,
-     false},
-    {"commit", sim::FaultRule{"SetupCommitFileQueueA", 1, ERROR_CANCELLED}, nullptr, false, {}, 1, true},
-    // A source file that is not there aborts the commit: nobody can be asked for it.
-    {"missing_source", std::nullopt, "a.sys", false, {}, 1, true},
-};
-
-class FirstOfThree : public SectionInstall,
-                     public ::testing::WithParamInterface<std::tuple<Variant, FirstSectionCase>> {
- protected:
-  Variant Which() const override { return std::get<0>(GetParam()); }
-};
-
-TEST_P(FirstOfThree, FailureAtTheFirstSection) {
-  const FirstSectionCase& c = std::get<1>(GetParam());
+// What goes wrong at the first of three sections: the install fails with
+// nothing copied, the walk stops there, and each INF, queue and context made
+// is released once.
+TEST_P(BothVariants, FailureAtTheFirstOfThreeSections) {
   UsePackage(test::ThreeModels());
-  if (c.missingFile) fs::remove(packageDir_ / c.missingFile);
-  if (c.fault) sim::AddFault(*c.fault);
-  EXPECT_EQ(Install(), c.result ? TRUE : FALSE);
-  for (const char* file : {"a.sys", "b.sys", "c.sys"}) {
-    const bool expected = std::find(c.installed.begin(), c.installed.end(), file) != c.installed.end();
-    EXPECT_EQ(Installed(file), expected) << file;
+  const struct {
+    const char* what;
+    sim::FaultRule fault;
+    int queuesOpened;
+    bool legacyStep;
+  } cases[] = {
+      // An INF that cannot be opened: no queue, no copy, no legacy step.
+      {"inf", {"SetupOpenInfFileA", 1, ERROR_FILE_NOT_FOUND}, 0, false},
+      {"queue", {"SetupOpenFileQueue", 1, ERROR_NOT_ENOUGH_MEMORY}, 1, false},
+      {"context", {"SetupInitDefaultQueueCallbackEx", 1, ERROR_NOT_ENOUGH_MEMORY}, 1, false},
+      {"commit", {"SetupCommitFileQueueA", 1, ERROR_CANCELLED}, 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    NextCase();
+    sim::AddFault(c.fault);
+    EXPECT_FALSE(Install());
+    for (const char* file : {"a.sys", "b.sys", "c.sys"}) EXPECT_FALSE(Installed(file)) << file;
+    EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queuesOpened);
+    EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);
+    ExpectLegacyStep(Which() == Variant::Legacy && c.legacyStep);
   }
-  EXPECT_EQ(test::CallCount("SetupOpenFileQueue"), c.queuesOpened);
-  ExpectLegacyStep(Which() == Variant::Legacy && c.legacyStep);
-  // Each INF, queue and context made is released once: the fixture's ledger check.
 }
-
-INSTANTIATE_TEST_SUITE_P(Sections, FirstOfThree,
-                         ::testing::Combine(::testing::Values(Variant::Nt, Variant::Legacy),
-                                            ::testing::ValuesIn(kFirstSectionCases)),
-                         [](const auto& info) {
-                           return VariantName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).what;
-                         });
 
 // Section lists as the model scan would store them, installed from one
 // package: the files each case copies into the drivers directory, and how
@@ -143,9 +116,7 @@ TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    sim::ResetProcessState();
-    fs::remove(sim::HostPathOf(AppState.InfCopyPath));
-    WriteMachineFile(AppState.DriverIndexPath, "index");
+    NextCase();
     SetSections(c.sections);
     EXPECT_EQ(Run(), c.result ? TRUE : FALSE);
     std::vector<std::string> copied;  // file names, in order
@@ -198,14 +169,11 @@ TEST_P(BothVariants, DeleteErrorsAreSkippedWithoutAPrompt) {
 INSTANTIATE_TEST_SUITE_P(Variants, BothVariants, ::testing::Values(Variant::Nt, Variant::Legacy),
                          [](const auto& info) { return VariantName(info.param); });
 
-class LegacyStep : public SectionInstall {
- protected:
-  Variant Which() const override { return Variant::Legacy; }
-};
+class LegacyStep : public BothVariants {};
 
 // The INF copy replaces an earlier one and its failure fails the install; the
 // driver index need not exist, and one that cannot be deleted is ignored.
-TEST_F(LegacyStep, CopyFailureFailsTheInstallIndexFailureDoesNot) {
+TEST_P(LegacyStep, CopyFailureFailsTheInstallIndexFailureDoesNot) {
   UsePackage(test::ThreeModels());
   WriteMachineFile(AppState.InfCopyPath, "an earlier version of the INF");
   EXPECT_TRUE(Install());
@@ -224,5 +192,8 @@ TEST_F(LegacyStep, CopyFailureFailsTheInstallIndexFailureDoesNot) {
   SetSections({});
   EXPECT_FALSE(Run());
 }
+
+INSTANTIATE_TEST_SUITE_P(Legacy, LegacyStep, ::testing::Values(Variant::Legacy),
+                         [](const auto& info) { return VariantName(info.param); });
 
 }  // namespace

@@ -8,30 +8,27 @@
 
 #include <filesystem>
 
-#ifndef SETUP_SOURCE_DIR
-#error "SETUP_SOURCE_DIR names the source tree, where examples/package lies"
-#endif
-
 namespace test {
 
+std::string InfText(const std::vector<std::string>& models, const std::string& body, bool signature) {
+  std::string inf = "[Version]\n";
+  if (signature) inf += "Signature=\"$Windows NT$\"\n";
+  inf += "Class=USB\nProvider=%Prov%\nDriverVer=05/06/2024,1.0.0.1\n[Manufacturer]\n%Mfg%=Models\n[Models]\n";
+  for (const std::string& m : models) inf += m + "\n";
+  return inf + body +
+         "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nD=\"Example Sensor\"\nDisk=\"Example Disk\"\n";
+}
+
 std::string ModelsInf(const std::vector<Model>& models, const std::string& extra) {
-  std::string modelLines, sections, disks;
-  int n = 0;
+  std::vector<std::string> lines;
+  std::string sections, disks;
   for (const Model& m : models) {
-    ++n;
-    modelLines += "%Dev" + std::to_string(n) + "%=" + m.section + "," + m.hardwareId + "\n";
+    lines.push_back("%D%=" + m.section + "," + m.hardwareId);
     sections += "[" + m.section + "]\nCopyFiles=" + m.section + ".Files\n[" + m.section + ".Files]\n" + m.file + "\n";
     disks += m.file + "=1\n";
   }
-  std::string strings;
-  for (int i = 1; i <= n; ++i) strings += "Dev" + std::to_string(i) + "=\"Example Sensor " + std::to_string(i) + "\"\n";
-  return "[Version]\nSignature=\"$Windows NT$\"\nClass=USBDevice\nProvider=%Prov%\nDriverVer=05/06/2026,1.0.0.1\n"
-         "[Manufacturer]\n%Mfg%=Models\n"
-         "[Models]\n" + modelLines + sections + extra +
-         "[DestinationDirs]\nDefaultDestDir=12\n"
-         "[SourceDisksNames]\n1=%Disk%,,,\n"
-         "[SourceDisksFiles]\n" + disks +
-         "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nDisk=\"Example Disk\"\n" + strings;
+  return InfText(lines, sections + extra + "[DestinationDirs]\nDefaultDestDir=12\n[SourceDisksNames]\n1=%Disk%,,,\n"
+                                            "[SourceDisksFiles]\n" + disks);
 }
 
 std::string ModelId(char which) { return std::string("USB\\VID_FEED&PID_0A0") + static_cast<char>('1' + (which - 'A')); }
@@ -43,18 +40,6 @@ std::vector<Model> ThreeModels() {
 int CallCount(const char* name) {
   auto it = sim::CallCounts().find(name);
   return it == sim::CallCounts().end() ? 0 : it->second;
-}
-
-std::string PackageFileBytes(const std::string& file) {
-  if (file.rfind("exampledrv.", 0) == 0)
-    return ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / file);
-  return "placeholder driver file " + file + "\r\n";
-}
-
-void InstallTest::UseExamplePackage() {
-  for (const char* file : {"exampledrv.inf", "exampledrv.sys", "exampledrv.dll"})
-    WritePackageFile(file, PackageFileBytes(file));
-  SetInfPath("exampledrv.inf");
 }
 
 void InstallTest::SetLegacyPaths(const std::string& infName) {
@@ -73,14 +58,6 @@ bool InstallTest::Installed(const std::string& file) {
 std::optional<DWORD> InstallTest::FlagsOf(const std::string& instanceId) {
   const sim::Device* d = sim::FindDevice(instanceId);
   return d ? d->config_flags : std::nullopt;
-}
-
-std::string UninstallInf(const std::vector<std::string>& models, const std::string& body, bool signature) {
-  std::string inf = "[Version]\n";
-  if (signature) inf += "Signature=\"$Windows NT$\"\n";
-  inf += "Class=USB\nProvider=%Prov%\nDriverVer=05/06/2024,1.0.0.1\n[Manufacturer]\n%Mfg%=Models\n[Models]\n";
-  for (const std::string& m : models) inf += m + "\n";
-  return inf + body + "[Strings]\nProv=\"Example Devices\"\nMfg=\"Example Devices\"\nD=\"Example Sensor\"\n";
 }
 
 std::string StagePackage(const std::string& infPath) {

@@ -19,7 +19,12 @@ struct Model {
   std::string file;        // the file that section copies into the drivers directory
 };
 
-// The INF of a package of the given models, in their order. `extra` is
+// A package INF with the model lines `models` (each "%D%=Section,id") and
+// then `body`: its install, copy and destination sections. Without
+// `signature` the INF is not one the setup library opens as a Windows 4 INF.
+std::string InfText(const std::vector<std::string>& models, const std::string& body, bool signature = true);
+// The INF of a package of the given models, in their order, each install
+// section copying its model's file into the drivers directory. `extra` is
 // appended as it stands (more sections).
 std::string ModelsInf(const std::vector<Model>& models, const std::string& extra = "");
 
@@ -28,13 +33,16 @@ std::vector<Model> ThreeModels();
 std::string ModelId(char which);  // 'A' -> "USB\VID_FEED&PID_0A01"
 
 // The file's bytes as the package holds them.
-std::string PackageFileBytes(const std::string& file);
+inline std::string PackageFileBytes(const std::string& file) { return "placeholder driver file " + file + "\r\n"; }
 
 // The helpers are public so that tables of cases can call them.
 class InstallTest : public SimTest {
  public:
   // The example package in the package directory; InfPath names its INF.
-  void UseExamplePackage();
+  void UseExamplePackage() {
+    CopyExamplePackage();
+    SetInfPath("exampledrv.inf");
+  }
   // pkg.inf with the given text and each model's file; InfPath names it.
   void UsePackage(const std::vector<Model>& models, const std::string& extra = "") {
     UseInf("pkg.inf", ModelsInf(models, extra));
@@ -61,11 +69,6 @@ int CallCount(const char* name);
 inline const std::string kPackageId = "USB\\VID_C0DE&PID_0101";
 inline const std::string kPackageModel = "%D%=Drv.Install," + kPackageId;
 
-// A package INF with the model lines `models` (each "%D%=Section,id") and
-// then `body`: its install, copy and destination sections. Without
-// `signature` the INF is not one the setup library opens as a Windows 4 INF.
-std::string UninstallInf(const std::vector<std::string>& models, const std::string& body, bool signature = true);
-
 // The package most uninstall tests use: one driver file for the drivers
 // directory and one library for the system directory.
 inline const std::string kTwoFilesBody =
@@ -83,7 +86,7 @@ std::vector<std::string> DeletedPaths();
 class UninstallTest : public InstallTest {
  protected:
   void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
-    UseInf("tdrv.inf", UninstallInf(models, body, signature));
+    UseInf("tdrv.inf", InfText(models, body, signature));
   }
 };
 

@@ -1,26 +1,12 @@
 #include "tests/support/package_run.h"
 #include "app/app_state.h"
 #include "app/entry.h"
-#include "platform/sim/base/interrupted.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
 namespace test {
-
-void PackageRun::CopyExamplePackage(const std::string& infName) {
-  const fs::path example = fs::path(SETUP_SOURCE_DIR) / "examples" / "package";
-  for (const auto& entry : fs::directory_iterator(example)) {
-    const std::string name = entry.path().filename().string();
-    const fs::path to = packageDir_ / (name == "exampledrv.inf" ? infName : name);
-    sim::Uninterrupted(to, [&](auto& e) { return fs::copy_file(entry.path(), to, e); });
-  }
-}
-
-std::string PackageRun::ExampleInf() {
-  return ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / "exampledrv.inf");
-}
 
 void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD> error) {
   sim::CurrentMachine().faults.push_back(sim::FaultRule{call, nth, error});

@@ -32,9 +32,6 @@ void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected);
 
 class PackageRun : public SimTest {
  protected:
-  // Copies examples/package into the package directory, the INF under `infName`.
-  void CopyExamplePackage(const std::string& infName = "exampledrv.inf");
-  std::string ExampleInf();
   std::string AddSensor(bool present = true) { return AddTestDevice(kExampleIds, present); }
   // The sensor as the machine now has it, or null when it is gone.
   const sim::Device* Sensor() { return sim::FindDevice(kExampleId); }

@@ -66,6 +66,19 @@ void SimTest::SetInfPath(const std::string& name) {
   std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", PackagePath(name).c_str());
 }
 
+void SimTest::CopyExamplePackage(const std::string& infName) {
+  const fs::path example = fs::path(SETUP_SOURCE_DIR) / "examples" / "package";
+  for (const auto& entry : fs::directory_iterator(example)) {
+    const std::string name = entry.path().filename().string();
+    const fs::path to = packageDir_ / (name == "exampledrv.inf" ? infName : name);
+    sim::Uninterrupted(to, [&](auto& e) { return fs::copy_file(entry.path(), to, e); });
+  }
+}
+
+std::string SimTest::ExampleInf() {
+  return ReadFile(fs::path(SETUP_SOURCE_DIR) / "examples" / "package" / "exampledrv.inf");
+}
+
 std::vector<Box> MessageBoxes() { return BoxesIn(sim::Transcript()); }
 
 std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries) {

@@ -41,6 +41,9 @@ class SimTest : public ::testing::Test {
     WritePackageFile(name, text);
     SetInfPath(name);
   }
+  // Copies examples/package into the package directory, the INF under `infName`.
+  void CopyExamplePackage(const std::string& infName = "exampledrv.inf");
+  std::string ExampleInf();
 
   // The new machine: a test that needs another family or language sets it in its constructor.
   sim::NewMachineOptions machine_;

@@ -76,12 +76,9 @@ TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   for (const auto& e : sim::TranscriptOf("device_remove")) gone.push_back(e["instance_id"].get<std::string>());
   EXPECT_EQ(gone, removed);
   EXPECT_EQ(test::CallCount("SetupDiCallClassInstaller"), c.attempts);
-  EXPECT_EQ(test::CallCount("SetupDiBuildDriverInfoList"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
   const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
   EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? staged : std::vector<std::string>{});
-  // An empty id list asks for no devices at all.
-  EXPECT_EQ(test::CallCount("SetupDiGetClassDevsA"), c.entries.empty() ? 0 : 1);
 }
 
 const std::vector<std::string> kEntry = {kPackageId};
@@ -101,19 +98,14 @@ INSTANTIATE_TEST_SUITE_P(
                  -1, ResultDone, {0}, 1, true, false},
         WalkCase{"SecondEntryOfThePackage", {"USB\\VID_C0DE&PID_0999", kPackageId}, {{kRev}},
                  -1, ResultDone, {0}, 1, true, false},
-        // The model scan keeps "ID1,ID2" as one entry: only an id that begins
-        // with the whole text, comma included, matches it.
+        // The model scan keeps "ID1,ID2" as one entry: the comma does not split it.
         WalkCase{"CommaEntryAgainstItsFirstId", {kComma}, {{kPackageId}}, -1, ResultFailed, {}, 0},
-        WalkCase{"CommaEntryAgainstItsSecondId", {kComma}, {{"USB\\VID_C0DE&PID_0102"}}, -1, ResultFailed, {}, 0},
-        WalkCase{"CommaEntryAgainstAnIdHoldingIt", {kComma}, {{kComma + "&REV_0001"}},
-                 -1, ResultDone, {0}, 1, true, false},
         WalkCase{"AbsentDeviceIsNotListed", kEntry, {{kPackageId}}, -1, ResultFailed, {}, 0, false},
         WalkCase{"NoEntries", {}, {{kPackageId}}, -1, ResultFailed, {}, 0},
         WalkCase{"OnlyTheFirstOfTwoMatchingDevices", kEntry, {{kRev, kPackageId}, {kPackageId}}, -1, ResultDone, {0},
                  1},
         WalkCase{"RetriedOnTheSameDevicesNextId", kEntry, {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},
         WalkCase{"EveryIdOfTheDeviceFails", kEntry, {{kPackageId, kRev}}, 0, ResultFailed, {}, 2},
-        WalkCase{"TheOnlyIdFails", kEntry, {{kPackageId}}, 0, ResultFailed, {}, 1},
         WalkCase{"ALaterDeviceIsRemoved", kEntry, {{kPackageId}, {kRev}}, 1, ResultDone, {1}, 2},
         // Without the property, or with an empty first id.
         WalkCase{"DevicesWithoutIdsArePassedOver", kEntry, {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
