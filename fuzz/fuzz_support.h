@@ -65,10 +65,12 @@ inline void NewProcess() {
   sim::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
 }
 
-// `machine` as a new process finds it at its checkpoint.
+// `machine` as a new process finds it at its checkpoint. Switching to the
+// machine that is open already would copy it only for the restore to
+// overwrite the copy.
 inline void Fresh(const sim::Machine& machine) {
   NewProcess();
-  sim::SwitchToMachine(machine);
+  if (sim::CurrentMachine().memory != machine.memory) sim::SwitchToMachine(machine);
   sim::RestoreMachine();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -44,11 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> buffers[std::size(kCapacities)];
   for (size_t i = 0; i < std::size(kCapacities); ++i) buffers[i].reset(new char[kCapacities[i]]);
   std::unique_ptr<char[]> value(new char[50]);
+  // The keys point into the buffers, which keep the listings of one name
+  // until the next name is read; made once, since one string or node a key
+  // cost more than the reads.
+  static std::vector<std::string_view> keys;
+  static std::string key;
   for (const std::string& name : Names(data, size)) {
     // Each line of every listing is asked for as a key of the same section:
     // the lines of the smaller listings are those of the largest, but for the
-    // one cut at its end. Each distinct key is asked once.
-    std::set<std::string> keys;
+    // one cut at its end. Each distinct key is asked once, in order.
+    keys.clear();
     for (size_t i = 0; i < std::size(kCapacities); ++i) {
       const DWORD capacity = kCapacities[i];
       char* buffer = buffers[i].get();
@@ -60,10 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(offset < capacity);
       for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer + at) + 1) {
         const std::string_view line(buffer + at);
-        keys.emplace(line.substr(0, line.find('=')));
+        keys.push_back(line.substr(0, line.find('=')));
       }
     }
-    for (const std::string& key : keys) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (const std::string_view view : keys) {
+      key.assign(view);
       const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
       Check(m < 50 && m == std::strlen(value.get()));
     }
