@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -17,11 +18,11 @@ namespace {
 // input itself holds.
 std::set<std::string> Names(const uint8_t* data, size_t size) {
   std::set<std::string> names{"Manufacturer", "Version", "Strings", "DestinationDirs", "", "A"};
-  const std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (size_t open = text.find('['); open != std::string::npos && names.size() < 16; open = text.find('[', open + 1)) {
     const size_t close = text.find_first_of("]\r\n", open + 1);
     if (close == std::string::npos) break;
-    names.insert(text.substr(open + 1, close - open - 1));
+    names.emplace(text.substr(open + 1, close - open - 1));
   }
   return names;
 }
@@ -34,8 +35,8 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Fresh(fuzz::Once());
-  const std::string path = std::string(fuzz::kPackage) + "\\fuzz.inf";
-  fuzz::WriteDriveFile(path, std::string(reinterpret_cast<const char*>(data), size));
+  const std::string& path = fuzz::kInf;
+  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
   // Each buffer exactly its capacity, so that the sanitizer sees any byte
@@ -46,14 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < std::size(kCapacities); ++i) buffers[i].reset(new char[kCapacities[i]]);
   std::unique_ptr<char[]> value(new char[50]);
   // The keys point into the buffers, which keep the listings of one name
-  // until the next name is read; made once, since one string or node a key
-  // cost more than the reads.
-  static std::vector<std::string_view> keys;
+  // until the next name is read, each with its hash, so that the sort that
+  // finds the distinct ones rarely compares texts; made once, since a string
+  // and a node for each key cost more than the reads.
+  static std::vector<std::pair<size_t, std::string_view>> keys;
   static std::string key;
   for (const std::string& name : Names(data, size)) {
     // Each line of every listing is asked for as a key of the same section:
     // the lines of the smaller listings are those of the largest, but for the
-    // one cut at its end. Each distinct key is asked once, in order.
+    // one cut at its end. Each distinct key is asked once.
     keys.clear();
     for (size_t i = 0; i < std::size(kCapacities); ++i) {
       const DWORD capacity = kCapacities[i];
@@ -66,12 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(offset < capacity);
       for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer + at) + 1) {
         const std::string_view line(buffer + at);
-        keys.push_back(line.substr(0, line.find('=')));
+        const std::string_view keyName = line.substr(0, line.find('='));
+        keys.emplace_back(std::hash<std::string_view>()(keyName), keyName);
       }
     }
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    for (const std::string_view view : keys) {
+    for (const auto& [hash, view] : keys) {
       key.assign(view);
       const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
       Check(m < 50 && m == std::strlen(value.get()));

@@ -127,7 +127,7 @@ constexpr UpperTable kUpperAscii = MakeUpperTable(false);
 namespace internal {
 bool LeadByte(UINT codePage, unsigned char byte) { return codePage == 936 && byte >= 0x81 && byte <= 0xFE; }
 
-bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
+SIM_BYTE_LOOP bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   const auto* x = reinterpret_cast<const unsigned char*>(a.data());
   const auto* y = reinterpret_cast<const unsigned char*>(b.data());
@@ -200,7 +200,7 @@ class Utf16Units {
 // A surrogate (with the unit after a high one), and an odd last byte, are
 // converted by iconv, on exactly the bytes that iconv would have taken as one
 // unit of the whole text, so that their answers are iconv's as well.
-std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage) {
+SIM_BYTE_LOOP std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage) {
   static Utf16Units doubleByte(936), singleByte(1252);
   Utf16Units& units = codePage == 936 ? doubleByte : singleByte;
   // Two bytes at most for each unit from the table; what iconv gives is

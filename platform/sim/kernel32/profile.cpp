@@ -59,7 +59,7 @@ constexpr HashFold MakeHashFold() {
 }
 constexpr HashFold kHashFold = MakeHashFold();
 
-uint32_t NameHash(std::string_view name) {
+SIM_BYTE_LOOP uint32_t NameHash(std::string_view name) {
   uint32_t h = 2166136261u;
   for (unsigned char c : name) h = (h ^ kHashFold.of[c]) * 16777619u;
   return h;
