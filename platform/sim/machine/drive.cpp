@@ -167,6 +167,21 @@ bool ListDirectory(const fs::path& dir, std::vector<std::string>& names) {
   return !ec;
 }
 
+std::optional<std::string> FindInDirectory(const fs::path& dir, const std::function<bool(const std::string&)>& match) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
+    if (const MemoryNode* node = Directory(*drive, key))
+      for (const std::string& name : node->children)
+        if (match(name)) return name;
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  ListDirectory(dir, names);
+  for (const std::string& name : names)
+    if (match(name)) return name;
+  return std::nullopt;
+}
+
 std::vector<fs::path> FilesUnder(const fs::path& dir) {
   std::vector<fs::path> out;
   std::vector<std::string> names;
@@ -207,6 +222,9 @@ bool MakeDirectories(const fs::path& dir) {
   std::string key;
   if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
     if (key.empty()) return true;
+    // A directory that exists has all its parents: a node is only ever made
+    // in a directory, and a directory is only ever taken away with all it holds.
+    if (Directory(*drive, key)) return true;
     if (!MakeDirectories(dir.parent_path())) return false;
     if (MemoryNode* node = Find(*drive, key)) return node->directory;
     Link(*drive, key, true);
