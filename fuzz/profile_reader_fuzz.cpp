@@ -49,9 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The keys point into the buffers, which keep the listings of one name
   // until the next name is read, each with its hash, so that the sort that
   // finds the distinct ones rarely compares texts; made once, since a string
-  // and a node for each key cost more than the reads.
-  static std::vector<std::pair<size_t, std::string_view>> keys;
-  static std::string key;
+  // and a node for each key cost more than the reads, and as large as they
+  // can grow (a listing of the largest buffer holds at most one key for
+  // every two bytes), since libFuzzer runs an input again when it ends
+  // holding more memory than it started with.
+  static std::vector<std::pair<size_t, std::string_view>> keys = [] {
+    std::vector<std::pair<size_t, std::string_view>> made;
+    made.reserve(kCapacities[0]);
+    return made;
+  }();
+  static std::string key(kCapacities[0], '\0');
   for (const std::string& name : Names(data, size)) {
     // Each line of every listing is asked for as a key of the same section:
     // the lines of the smaller listings are those of the largest, but for the

@@ -167,17 +167,21 @@ struct UnitBytes {
   char bytes[2] = {};
 };
 
-// The units' bytes in one code page, filled by iconv 256 units at a time as
-// they are first met. iconv converts a text until the first character the
+// The units' bytes in one code page, filled in by iconv 256 units at a time
+// as they are first met. iconv converts a text until the first character the
 // code page lacks and is then called again for the rest, which for a file of
 // such characters meant a restart for every one of them.
 class Utf16Units {
  public:
   explicit Utf16Units(UINT codePage) : codePage_(codePage) {}
   const UnitBytes& Of(unsigned unit) {
-    std::unique_ptr<UnitBytes[]>& page = pages_[unit >> 8];
-    if (!page) {
-      page.reset(new UnitBytes[256]);
+    // The table is made whole at the first use, so that filling a page later
+    // keeps no memory: the fuzzers look again at an input that ends holding
+    // more memory than it started with.
+    if (!units_) units_.reset(new UnitBytes[65536]);
+    UnitBytes* page = units_.get() + (unit & 0xFF00);
+    if (!filled_[unit >> 8]) {
+      filled_[unit >> 8] = true;
       for (unsigned low = 0; low < 256; ++low) {
         const char pair[2] = {static_cast<char>(low), static_cast<char>(unit >> 8)};
         const std::string bytes = Convert(std::string_view(pair, 2), IconvName(codePage_), "UTF-16LE", Utf16Unit);
@@ -192,7 +196,8 @@ class Utf16Units {
 
  private:
   UINT codePage_;
-  std::unique_ptr<UnitBytes[]> pages_[256];
+  std::unique_ptr<UnitBytes[]> units_;
+  bool filled_[256] = {};
 };
 
 }  // namespace

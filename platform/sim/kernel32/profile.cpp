@@ -143,6 +143,7 @@ std::unordered_map<std::string, std::string> g_mapped;
 // one comparison of the path, without mapping it or making a string: the
 // fuzzers read one INF thousands of times an input.
 struct LastFound {
+  LastFound() { windowsPath.reserve(MAX_PATH); }  // so that a new path seldom keeps more memory
   std::string windowsPath;
   const ParsedFile* file = nullptr;
 } g_last;
