@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Fresh(variant % 8 == 7 ? m.longWindows : m.ordinary);
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (variant & 1) ? 0x0804 : 0x0409;
-  const std::string inf = std::string(fuzz::kPackage) + "\\fuzz.inf";
-  fuzz::WriteDriveFile(inf, std::string(reinterpret_cast<const char*>(data), size));
+  const std::string& inf = fuzz::kInf;
+  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
   AppState = ProgramState{};
   std::snprintf(AppState.InfPath, sizeof AppState.InfPath, "%s", inf.c_str());
 

@@ -39,9 +39,12 @@ inline const char* const kPackage = "C:\\Users\\Public\\Package";
     if (!(condition)) ::fuzz::Fail(what); \
   } while (0)
 
-// Makes a machine held in memory, as `options` ask, and checkpoints it; it stays open.
+// Makes a machine held in memory, as `options` ask, with the package
+// directory, and checkpoints it; it stays open. The directory is part of the
+// checkpoint, so that an input's files go into it without making it anew.
 inline sim::Machine NewMachine(const sim::NewMachineOptions& options = {}) {
   sim::CreateMachineInMemory(options);
+  if (!sim::MakeDirectories(sim::HostPathOf(kPackage))) Fail("cannot make the package directory");
   sim::CheckpointMachine();
   return sim::CurrentMachine();
 }
@@ -65,10 +68,12 @@ inline void NewProcess() {
   sim::SetMessageBoxPresenter([](HWND, std::string_view, std::string_view, UINT) { return IDOK; });
 }
 
-// `machine` as a new process finds it at its checkpoint.
+// `machine` as a new process finds it at its checkpoint. Switching to the
+// machine that is open already would copy it only for the restore to
+// overwrite the copy.
 inline void Fresh(const sim::Machine& machine) {
   NewProcess();
-  sim::SwitchToMachine(machine);
+  if (sim::CurrentMachine().memory != machine.memory) sim::SwitchToMachine(machine);
   sim::RestoreMachine();
 }
 
@@ -82,9 +87,18 @@ inline void Done() {
 }
 
 // Writes a file of the open machine's drive C, with its directories.
-inline void WriteDriveFile(const std::string& windowsPath, const std::string& bytes) {
+inline void WriteDriveFile(const std::string& windowsPath, std::string_view bytes) {
   const fs::path host = sim::HostPathOf(windowsPath);
   if (!sim::MakeDirectories(host.parent_path()) || !sim::WriteFileBytes(host, bytes)) Fail("cannot write " + windowsPath);
+}
+
+// The INF every harness reads, and its Linux path. At a checkpoint the
+// package directory holds no file of that name, so its path maps alike on
+// every machine and at every input, and is mapped once.
+inline const std::string kInf = std::string(kPackage) + "\\fuzz.inf";
+inline void WriteInf(std::string_view bytes) {
+  static const fs::path host = sim::HostPathOf(kInf);
+  if (!sim::WriteFileBytes(host, bytes)) Fail("cannot write " + kInf);
 }
 
 // Files with their bytes, by Linux path.

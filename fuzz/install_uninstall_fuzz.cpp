@@ -73,7 +73,7 @@ void WritePackage(const std::string& inf) {
   }
   take();
   const std::string dir = std::string(fuzz::kPackage) + "\\";
-  fuzz::WriteDriveFile(dir + "fuzz.inf", inf);
+  fuzz::WriteInf(inf);
   for (const std::string& name : names) fuzz::WriteDriveFile(dir + name, "package file " + name);
 }
 

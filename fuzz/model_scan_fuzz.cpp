@@ -46,8 +46,8 @@ bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Fresh(fuzz::Once());
-  const std::string path = std::string(fuzz::kPackage) + "\\fuzz.inf";
-  fuzz::WriteDriveFile(path, std::string(reinterpret_cast<const char*>(data), size));
+  const std::string& path = fuzz::kInf;
+  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
 

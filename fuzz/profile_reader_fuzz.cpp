@@ -5,7 +5,9 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -16,11 +18,11 @@ namespace {
 // input itself holds.
 std::set<std::string> Names(const uint8_t* data, size_t size) {
   std::set<std::string> names{"Manufacturer", "Version", "Strings", "DestinationDirs", "", "A"};
-  const std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (size_t open = text.find('['); open != std::string::npos && names.size() < 16; open = text.find('[', open + 1)) {
     const size_t close = text.find_first_of("]\r\n", open + 1);
     if (close == std::string::npos) break;
-    names.insert(text.substr(open + 1, close - open - 1));
+    names.emplace(text.substr(open + 1, close - open - 1));
   }
   return names;
 }
@@ -33,8 +35,8 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Fresh(fuzz::Once());
-  const std::string path = std::string(fuzz::kPackage) + "\\fuzz.inf";
-  fuzz::WriteDriveFile(path, std::string(reinterpret_cast<const char*>(data), size));
+  const std::string& path = fuzz::kInf;
+  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
   // Both code pages: 936 reads double-byte characters, 1252 does not.
   sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
   // Each buffer exactly its capacity, so that the sanitizer sees any byte
@@ -44,11 +46,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> buffers[std::size(kCapacities)];
   for (size_t i = 0; i < std::size(kCapacities); ++i) buffers[i].reset(new char[kCapacities[i]]);
   std::unique_ptr<char[]> value(new char[50]);
+  // The keys point into the buffers, which keep the listings of one name
+  // until the next name is read, each with its hash, so that the sort that
+  // finds the distinct ones rarely compares texts; made once, since a string
+  // and a node for each key cost more than the reads, and as large as they
+  // can grow (a listing of the largest buffer holds at most one key for
+  // every two bytes), since libFuzzer runs an input again when it ends
+  // holding more memory than it started with.
+  static std::vector<std::pair<size_t, std::string_view>> keys = [] {
+    std::vector<std::pair<size_t, std::string_view>> made;
+    made.reserve(kCapacities[0]);
+    return made;
+  }();
+  static std::string key(kCapacities[0], '\0');
   for (const std::string& name : Names(data, size)) {
     // Each line of every listing is asked for as a key of the same section:
     // the lines of the smaller listings are those of the largest, but for the
     // one cut at its end. Each distinct key is asked once.
-    std::set<std::string> keys;
+    keys.clear();
     for (size_t i = 0; i < std::size(kCapacities); ++i) {
       const DWORD capacity = kCapacities[i];
       char* buffer = buffers[i].get();
@@ -60,10 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(offset < capacity);
       for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer + at) + 1) {
         const std::string_view line(buffer + at);
-        keys.emplace(line.substr(0, line.find('=')));
+        const std::string_view keyName = line.substr(0, line.find('='));
+        keys.emplace_back(std::hash<std::string_view>()(keyName), keyName);
       }
     }
-    for (const std::string& key : keys) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (const auto& [hash, view] : keys) {
+      key.assign(view);
       const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
       Check(m < 50 && m == std::strlen(value.get()));
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -94,7 +95,7 @@ size_t Ansi936Unit(const char* p, size_t left) {
 }
 size_t Ansi1252Unit(const char*, size_t) { return 1; }
 
-unsigned char Upper1252(unsigned char c) {
+constexpr unsigned char Upper1252(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
   switch (c) {
@@ -106,23 +107,43 @@ unsigned char Upper1252(unsigned char c) {
   }
 }
 
+// Upper case by table, so that a comparison of names (the profile reader
+// makes thousands an input under the fuzzers) costs one look-up a byte.
+struct UpperTable {
+  unsigned char of[256];
+};
+constexpr UpperTable MakeUpperTable(bool codePage1252) {
+  UpperTable table{};
+  for (unsigned c = 0; c < 256; ++c)
+    table.of[c] = codePage1252 ? Upper1252(static_cast<unsigned char>(c))
+                               : static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 0x20 : c);
+  return table;
+}
+constexpr UpperTable kUpper1252 = MakeUpperTable(true);
+constexpr UpperTable kUpperAscii = MakeUpperTable(false);
+
 }  // namespace
 
 namespace internal {
 bool LeadByte(UINT codePage, unsigned char byte) { return codePage == 936 && byte >= 0x81 && byte <= 0xFE; }
 
-bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
+SIM_BYTE_LOOP bool SameNoCase(UINT codePage, std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (LeadByte(codePage, x) && i + 1 < a.size()) {
-      if (x != y || a[i + 1] != b[i + 1]) return false;
+  const auto* x = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* y = reinterpret_cast<const unsigned char*>(b.data());
+  const size_t n = a.size();
+  if (codePage != 936) {  // no double-byte characters
+    for (size_t i = 0; i < n; ++i)
+      if (kUpper1252.of[x[i]] != kUpper1252.of[y[i]]) return false;
+    return true;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (LeadByte(codePage, x[i]) && i + 1 < n) {
+      if (x[i] != y[i] || x[i + 1] != y[i + 1]) return false;
       ++i;
       continue;
     }
-    const unsigned char ux = codePage == 936 ? (x >= 'a' && x <= 'z' ? x - 0x20 : x) : Upper1252(x);
-    const unsigned char uy = codePage == 936 ? (y >= 'a' && y <= 'z' ? y - 0x20 : y) : Upper1252(y);
-    if (ux != uy) return false;
+    if (kUpperAscii.of[x[i]] != kUpperAscii.of[y[i]]) return false;
   }
   return true;
 }
@@ -136,8 +157,90 @@ std::string Utf8ToCodePage(std::string_view utf8, UINT codePage) {
   return Convert(utf8, IconvName(codePage), "UTF-8", Utf8Unit);
 }
 
-std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage) {
-  return Convert(utf16, IconvName(codePage), "UTF-16LE", Utf16Unit);
+namespace {
+
+// What one UTF-16 code unit outside the surrogates becomes in a code page:
+// one or two bytes, or '?' for a character the code page lacks (size 0: an
+// answer of another length, which iconv gives at every use).
+struct UnitBytes {
+  unsigned char size = 0;
+  char bytes[2] = {};
+};
+
+// The units' bytes in one code page, filled in by iconv 256 units at a time
+// as they are first met. iconv converts a text until the first character the
+// code page lacks and is then called again for the rest, which for a file of
+// such characters meant a restart for every one of them.
+class Utf16Units {
+ public:
+  explicit Utf16Units(UINT codePage) : codePage_(codePage) {}
+  const UnitBytes& Of(unsigned unit) {
+    // The table is made whole at the first use, so that filling a page later
+    // keeps no memory: the fuzzers look again at an input that ends holding
+    // more memory than it started with.
+    if (!units_) units_.reset(new UnitBytes[65536]);
+    UnitBytes* page = units_.get() + (unit & 0xFF00);
+    if (!filled_[unit >> 8]) {
+      filled_[unit >> 8] = true;
+      for (unsigned low = 0; low < 256; ++low) {
+        const char pair[2] = {static_cast<char>(low), static_cast<char>(unit >> 8)};
+        const std::string bytes = Convert(std::string_view(pair, 2), IconvName(codePage_), "UTF-16LE", Utf16Unit);
+        UnitBytes& entry = page[low];
+        if (bytes.empty() || bytes.size() > sizeof entry.bytes) continue;  // left to iconv at every use
+        entry.size = static_cast<unsigned char>(bytes.size());
+        std::memcpy(entry.bytes, bytes.data(), bytes.size());
+      }
+    }
+    return page[unit & 0xFF];
+  }
+
+ private:
+  UINT codePage_;
+  std::unique_ptr<UnitBytes[]> units_;
+  bool filled_[256] = {};
+};
+
+}  // namespace
+
+// A surrogate (with the unit after a high one), and an odd last byte, are
+// converted by iconv, on exactly the bytes that iconv would have taken as one
+// unit of the whole text, so that their answers are iconv's as well.
+SIM_BYTE_LOOP std::string Utf16LeToCodePage(std::string_view utf16, UINT codePage) {
+  static Utf16Units doubleByte(936), singleByte(1252);
+  Utf16Units& units = codePage == 936 ? doubleByte : singleByte;
+  // Two bytes at most for each unit from the table; what iconv gives is
+  // appended with room made for it.
+  std::string out(utf16.size() + 2, '\0');
+  size_t used = 0;
+  auto put = [&](std::string_view piece) {
+    if (out.size() - used < piece.size()) out.resize(used + piece.size() + utf16.size());
+    std::memcpy(out.data() + used, piece.data(), piece.size());
+    used += piece.size();
+  };
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf16.data());
+  const size_t size = utf16.size();
+  size_t at = 0;
+  while (size - at >= 2) {
+    const unsigned unit = bytes[at] | (bytes[at + 1] << 8);
+    if (unit >= 0xD800 && unit < 0xE000) {
+      const size_t length = Utf16Unit(utf16.data() + at, size - at);
+      put(Convert(utf16.substr(at, length), IconvName(codePage), "UTF-16LE", Utf16Unit));
+      at += length;
+      continue;
+    }
+    const UnitBytes& entry = units.Of(unit);
+    if (entry.size == 1 && used < out.size()) {
+      out[used++] = entry.bytes[0];
+    } else if (entry.size) {
+      put(std::string_view(entry.bytes, entry.size));
+    } else {
+      put(Convert(utf16.substr(at, 2), IconvName(codePage), "UTF-16LE", Utf16Unit));
+    }
+    at += 2;
+  }
+  if (at < size) put(Convert(utf16.substr(at), IconvName(codePage), "UTF-16LE", Utf16Unit));
+  out.resize(used);
+  return out;
 }
 
 std::string UpperInCodePage(std::string_view text, UINT codePage) {

@@ -48,12 +48,20 @@ struct Line {
 // Names compare as the platform compares them, without letter case in the
 // file's code page. The hash folds ASCII letters and gives every other byte
 // one value, so that names equal without case always hash alike.
-uint32_t NameHash(std::string_view name) {
+// The folding is a table, so that hashing costs no comparison a byte.
+struct HashFold {
+  unsigned char of[256];
+};
+constexpr HashFold MakeHashFold() {
+  HashFold fold{};
+  for (unsigned c = 0; c < 256; ++c) fold.of[c] = static_cast<unsigned char>(c >= 0x80 ? 0x80 : (c >= 'a' && c <= 'z' ? c - 0x20 : c));
+  return fold;
+}
+constexpr HashFold kHashFold = MakeHashFold();
+
+SIM_BYTE_LOOP uint32_t NameHash(std::string_view name) {
   uint32_t h = 2166136261u;
-  for (unsigned char c : name) {
-    const unsigned char folded = c >= 0x80 ? 0x80 : (c >= 'a' && c <= 'z' ? c - 0x20 : c);
-    h = (h ^ folded) * 16777619u;
-  }
+  for (unsigned char c : name) h = (h ^ kHashFold.of[c]) * 16777619u;
   return h;
 }
 
@@ -130,8 +138,18 @@ struct ParsedFile {
 // replaced by one whose name differs in letter case is mapped afresh.
 std::unordered_map<std::string, std::unique_ptr<ParsedFile>> g_cache;
 std::unordered_map<std::string, std::string> g_mapped;
+// The last file found and the Windows path it was found by. A file of a
+// memory drive that has not changed since it was read is found again with
+// one comparison of the path, without mapping it or making a string: the
+// fuzzers read one INF thousands of times an input.
+struct LastFound {
+  LastFound() { windowsPath.reserve(MAX_PATH); }  // so that a new path seldom keeps more memory
+  std::string windowsPath;
+  const ParsedFile* file = nullptr;
+} g_last;
 
 void Forget() {
+  g_last.file = nullptr;
   g_cache.clear();
   g_mapped.clear();
 }
@@ -227,9 +245,9 @@ bool IsUtf16(std::string_view bytes) {
   return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
 }
 
-// The parsed file at an absolute Windows path, or null when it cannot be read.
-const ParsedFile* Load(LPCSTR windowsPath) {
-  const UINT codePage = CurrentMachine().CodePage();
+// The parsed file at an absolute Windows path, found by its path, or null
+// when it cannot be read.
+const ParsedFile* LoadAfresh(LPCSTR windowsPath, UINT codePage) {
   auto kept = [&](const std::string& host) -> const ParsedFile* {
     auto it = g_cache.find(host);
     if (it == g_cache.end() || it->second->codePage != codePage || !Unchanged(host, it->second->snapshot)) return nullptr;
@@ -251,6 +269,21 @@ const ParsedFile* Load(LPCSTR windowsPath) {
   else parsed->text = std::move(bytes);
   Parse(*parsed);
   return (g_cache[host] = std::move(parsed)).get();
+}
+
+// The parsed file at an absolute Windows path, or null when it cannot be read.
+const ParsedFile* Load(LPCSTR windowsPath) {
+  const UINT codePage = CurrentMachine().CodePage();
+  if (g_last.file && g_last.file->codePage == codePage && UnchangedSinceSnapshot(g_last.file->snapshot) &&
+      g_last.windowsPath == windowsPath)
+    return g_last.file;
+  g_last.file = nullptr;
+  const ParsedFile* found = LoadAfresh(windowsPath, codePage);
+  if (found) {
+    g_last.windowsPath = windowsPath;
+    g_last.file = found;
+  }
+  return found;
 }
 
 // The program reads INF files by their full paths; a bare name (looked for in

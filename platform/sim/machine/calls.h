@@ -16,6 +16,8 @@ namespace sim {
 // Counts a call of `name` and tells whether this occurrence is to fail, and
 // with which last-error code (`defaultError` when the rule names none).
 // `bufferUntouched`, when given, receives the failing rule's buffer_untouched.
+// `name` must live as long as the process (a string literal): its address is
+// kept to find the count again.
 std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched = nullptr);
 // Whether `name` is a call whose simulation consults the fault plan: a fault
 // planned for any other call would never fire.

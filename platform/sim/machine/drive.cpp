@@ -33,6 +33,7 @@ struct timespec Now() {
 
 // The open machine's drive C when it is held in memory.
 MemoryDrive* g_open = nullptr;
+uint64_t g_memoryChanges = 1;
 
 // The memory drive a path lies on and its key there; null for a path on disk.
 MemoryDrive* OnMemoryDrive(const fs::path& path, std::string& key) {
@@ -56,9 +57,10 @@ MemoryNode* Find(MemoryDrive& drive, const std::string& key) {
   return it == drive.nodes.end() ? nullptr : &it->second;
 }
 
-// Called before a node changes: the first change since the checkpoint keeps
-// the node as it was.
+// Called before a node changes, and so the one place that counts every
+// change: the first change since the checkpoint keeps the node as it was.
 void Journal(MemoryDrive& drive, const std::string& key) {
+  ++g_memoryChanges;
   if (!drive.journaling || drive.undo.count(key)) return;
   const MemoryNode* node = Find(drive, key);
   drive.undo.emplace(key, node ? std::optional<MemoryNode>(*node) : std::nullopt);
@@ -165,6 +167,21 @@ bool ListDirectory(const fs::path& dir, std::vector<std::string>& names) {
   return !ec;
 }
 
+std::optional<std::string> FindInDirectory(const fs::path& dir, const std::function<bool(const std::string&)>& match) {
+  std::string key;
+  if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
+    if (const MemoryNode* node = Directory(*drive, key))
+      for (const std::string& name : node->children)
+        if (match(name)) return name;
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  ListDirectory(dir, names);
+  for (const std::string& name : names)
+    if (match(name)) return name;
+  return std::nullopt;
+}
+
 std::vector<fs::path> FilesUnder(const fs::path& dir) {
   std::vector<fs::path> out;
   std::vector<std::string> names;
@@ -205,6 +222,9 @@ bool MakeDirectories(const fs::path& dir) {
   std::string key;
   if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
     if (key.empty()) return true;
+    // A directory that exists has all its parents: a node is only ever made
+    // in a directory, and a directory is only ever taken away with all it holds.
+    if (Directory(*drive, key)) return true;
     if (!MakeDirectories(dir.parent_path())) return false;
     if (MemoryNode* node = Find(*drive, key)) return node->directory;
     Link(*drive, key, true);
@@ -288,15 +308,26 @@ bool SameDirectory(const fs::path& a, const fs::path& b) {
 
 bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot, size_t limit) {
   snapshot.bytes.reset();
+  snapshot.memoryChanges = 0;
   if (!ReadFileBytes(path, out, &snapshot.info, limit)) return false;
-  if (snapshot.info.st_dev == kMemoryDevice) return true;
+  if (snapshot.info.st_dev == kMemoryDevice) {
+    snapshot.memoryChanges = g_memoryChanges;
+    return true;
+  }
   const struct timespec now = Now();
   if (now.tv_sec - snapshot.info.st_mtim.tv_sec <= 2 || now.tv_sec - snapshot.info.st_ctim.tv_sec <= 2)
     snapshot.bytes = out;
   return true;
 }
 
+uint64_t MemoryDriveChanges() { return g_memoryChanges; }
+
+bool UnchangedSinceSnapshot(const FileSnapshot& snapshot) {
+  return snapshot.memoryChanges != 0 && snapshot.memoryChanges == g_memoryChanges;
+}
+
 bool Unchanged(const fs::path& path, const FileSnapshot& snapshot) {
+  if (UnchangedSinceSnapshot(snapshot)) return true;
   struct stat info;
   if (!StatPath(path, info) || !SameStamp(snapshot.info, info)) return false;
   if (!snapshot.bytes) return true;
@@ -320,7 +351,10 @@ namespace internal {
 
 fs::path MemoryDriveRoot() { return fs::path("/:memory:"); }
 
-void UseDrive(MemoryDrive* drive) { g_open = drive; }
+void UseDrive(MemoryDrive* drive) {
+  g_open = drive;
+  ++g_memoryChanges;
+}
 
 std::shared_ptr<MemoryDrive> NewMemoryDrive() {
   auto drive = std::make_shared<MemoryDrive>();
@@ -337,6 +371,7 @@ void CheckpointDrive(MemoryDrive& drive) {
 }
 
 void RestoreDrive(MemoryDrive& drive) {
+  ++g_memoryChanges;
   for (auto& [key, before] : drive.undo) {
     if (before) drive.nodes[key] = std::move(*before);
     else drive.nodes.erase(key);

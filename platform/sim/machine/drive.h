@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ bool IsDirectoryPath(const fs::path& path);
 // The names in a directory (UTF-8, as Linux holds them); false when `dir` is
 // not a directory.
 bool ListDirectory(const fs::path& dir, std::vector<std::string>& names);
+// The first name in a directory, in the order ListDirectory gives them, for
+// which `match` is true, or nullopt; a memory drive's names are not copied.
+std::optional<std::string> FindInDirectory(const fs::path& dir, const std::function<bool(const std::string&)>& match);
 // Every regular file in and below `dir`.
 std::vector<fs::path> FilesUnder(const fs::path& dir);
 // The whole of a regular file, as ReadWholeFile reads one from disk.
@@ -53,6 +57,8 @@ bool SameDirectory(const fs::path& a, const fs::path& b);
 struct FileSnapshot {
   struct stat info {};
   std::optional<std::string> bytes;
+  // For a file of a memory drive, MemoryDriveChanges() as of the read; 0 for a file on disk.
+  uint64_t memoryChanges = 0;
 };
 // ReadFileBytes, and the snapshot a cache keeps of what it read.
 bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot, size_t limit = SIZE_MAX);
@@ -64,6 +70,13 @@ bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot
 // bytes, and they are compared as well. A memory drive's inode numbers tell
 // every write apart.
 bool Unchanged(const fs::path& path, const FileSnapshot& snapshot);
+// A count of the changes to memory drives: a file, directory or name made,
+// written or removed, a drive restored to its checkpoint, another drive
+// opened. It never goes back, so a snapshot of a memory drive's file taken at
+// the present count is the file as it is now, known without a look at the
+// file (a cache that keeps a parse checks this on every call).
+uint64_t MemoryDriveChanges();
+bool UnchangedSinceSnapshot(const FileSnapshot& snapshot);
 
 // A file of the open memory machine's drive changed since its checkpoint.
 struct DriveChange {

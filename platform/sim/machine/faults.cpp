@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <unordered_map>
 
 namespace sim {
 namespace {
@@ -28,6 +29,10 @@ const char* const kFaultableCalls[] = {
 };
 
 std::map<std::string, int, std::less<>> g_counts;
+// The count of each name as the callers spell it: a call's name is a string
+// literal, so its address finds its count without comparing texts (a name
+// spelt at two places has two addresses, and both find the one count).
+std::unordered_map<const char*, std::map<std::string, int, std::less<>>::iterator> g_countOfLiteral;
 std::vector<FaultRule> g_processRules;
 
 bool Matches(const FaultRule& rule, const std::string& name, int occurrence) {
@@ -35,6 +40,7 @@ bool Matches(const FaultRule& rule, const std::string& name, int occurrence) {
 }
 
 internal::ResetHook g_reset([] {
+  g_countOfLiteral.clear();
   g_counts.clear();
   g_processRules.clear();
 });
@@ -49,15 +55,20 @@ bool IsFaultableCall(std::string_view name) {
 std::optional<DWORD> FaultFor(const char* name, DWORD defaultError, bool* bufferUntouched) {
   // Asked on every call the program makes: the count is found without making
   // a string, and the list is consulted once per call name and process.
-  auto counted = g_counts.find(std::string_view(name));
-  if (counted == g_counts.end()) {
-    if (!IsFaultableCall(name)) {
-      // A call that asks the plan must be listed, or winsim could not plan its faults.
-      std::fprintf(stderr, "simulation: %s asks the fault plan but is not in its list of calls\n", name);
-      std::abort();
+  auto [known, added] = g_countOfLiteral.try_emplace(name);
+  if (added) {
+    auto counted = g_counts.find(std::string_view(name));
+    if (counted == g_counts.end()) {
+      if (!IsFaultableCall(name)) {
+        // A call that asks the plan must be listed, or winsim could not plan its faults.
+        std::fprintf(stderr, "simulation: %s asks the fault plan but is not in its list of calls\n", name);
+        std::abort();
+      }
+      counted = g_counts.emplace(name, 0).first;
     }
-    counted = g_counts.emplace(name, 0).first;
+    known->second = counted;
   }
+  const auto counted = known->second;
   const int occurrence = ++counted->second;
   if (g_processRules.empty() && CurrentMachine().faults.empty()) return std::nullopt;
   const std::string& key = counted->first;

@@ -39,9 +39,14 @@ void RestoreMachine() {
   MemoryDrive& drive = OpenMemoryDrive("RestoreMachine");
   if (!drive.journaling) throw std::logic_error("RestoreMachine: no checkpoint taken");
   internal::RestoreDrive(drive);
+  // Assigned member by member rather than made anew, so that the texts and
+  // lists of the machine keep their storage: the fuzzers restore after
+  // every input. The drive is held meanwhile, since the checkpoint has none.
   drive.saved = drive.checkpoint;
   Machine& m = CurrentMachine();
-  m = Attached(drive.checkpoint, m.memory);
+  std::shared_ptr<MemoryDrive> held = m.memory;
+  m = drive.checkpoint;
+  m.memory = std::move(held);
 }
 
 }  // namespace sim

@@ -47,11 +47,19 @@ std::optional<std::string> FindEntryNoCase(const fs::path& dir, const std::strin
   struct stat info;
   if (StatPath(dir / utf8Name, info)) return utf8Name;
   const std::string wanted = UpperAnsi(Utf8ToAnsi(utf8Name));
-  std::vector<std::string> names;
-  ListDirectory(dir, names);
-  for (const std::string& entry : names)
-    if (UpperAnsi(Utf8ToAnsi(entry)) == wanted) return entry;
-  return std::nullopt;
+  // An ASCII name reads the same in UTF-8 and in both code pages, whose upper
+  // case of ASCII is the ASCII one: it is compared in place, where
+  // converting every name of a directory for every path cost most of a
+  // package's copy.
+  return FindInDirectory(dir, [&](const std::string& entry) {
+    if (std::all_of(entry.begin(), entry.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      if (entry.size() != wanted.size()) return false;
+      for (size_t i = 0; i < entry.size(); ++i)
+        if ((entry[i] >= 'a' && entry[i] <= 'z' ? entry[i] - 0x20 : entry[i]) != wanted[i]) return false;
+      return true;
+    }
+    return UpperAnsi(Utf8ToAnsi(entry)) == wanted;
+  });
 }
 
 }  // namespace

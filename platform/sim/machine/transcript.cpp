@@ -36,17 +36,19 @@ bool EchoEnabled() {
 void Record(nlohmann::json entry) {
   entry["seq"] = ++g_seq;
   entry["pid"] = static_cast<long>(getpid());
-  const std::string line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  // A machine held in memory keeps its transcript in the list alone.
+  // A machine held in memory keeps its transcript in the list alone, and
+  // never makes the line.
   const Machine& m = CurrentMachine();
-  const fs::path file = m.dir / "transcript.jsonl";
-  const int fd =
-      m.memory ? -1 : Restarted([&] { return ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); });
-  if (fd >= 0) {
-    // One write per entry, as a write to a file stops short only at an error: O_APPEND keeps
-    // lines whole even when two processes share a machine.
-    WriteFully(fd, line.data(), line.size());
-    ::close(fd);
+  if (!m.memory) {
+    const std::string line = entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    const fs::path file = m.dir / "transcript.jsonl";
+    const int fd = Restarted([&] { return ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); });
+    if (fd >= 0) {
+      // One write per entry, as a write to a file stops short only at an error: O_APPEND keeps
+      // lines whole even when two processes share a machine.
+      WriteFully(fd, line.data(), line.size());
+      ::close(fd);
+    }
   }
   if (EchoEnabled() && entry.contains("summary") && entry["summary"].is_string()) {
     if (g_echoSink) g_echoSink(entry["summary"].get<std::string>());

@@ -72,6 +72,11 @@ class Parser {
   }
 
  private:
+  // A character that the line's reading above treats as more than text.
+  static bool Delimits(unsigned char c) {
+    return c == '\n' || c == '"' || c == ';' || c == '=' || c == ',' || c == '\\' || IsBlank(c);
+  }
+
   size_t CharLength(size_t i) const {
     return LeadByte(cp_, static_cast<unsigned char>(text_[i])) && i + 1 < text_.size() && text_[i + 1] != '\n' ? 2 : 1;
   }
@@ -187,11 +192,17 @@ class Parser {
         pending += c;
         ++pos_;
       } else {
+        // A run of ordinary characters is taken at once, character by
+        // character as above (a double-byte character whole, whatever its
+        // second byte); the character that ends it is handled as above.
         field += pending;
         pending.clear();
-        const size_t n = CharLength(pos_);
-        field.append(text_.substr(pos_, n));
-        pos_ += n;
+        size_t end = pos_;
+        do {
+          end += CharLength(end);
+        } while (end < text_.size() && !Delimits(static_cast<unsigned char>(text_[end])));
+        field.append(text_.substr(pos_, end - pos_));
+        pos_ = end;
       }
     }
     if (!line.hasKey && line.fields.size() == 1) {
