@@ -13,19 +13,6 @@ namespace {
 
 using test::kPackageId;
 
-class DeviceRemoval : public test::UninstallTest {
- protected:
-  // Writes the package with a model line for each of `ids`, stages it and reads its models as the action does.
-  void UsePackageFor(const std::vector<std::string>& ids) {
-    std::vector<std::string> models;
-    for (const std::string& id : ids) models.push_back("%D%=Drv.Install," + id);
-    UsePackage(models, test::kTwoFilesBody);
-    staged_ = test::StagePackage(AppState.InfPath);
-    ScanInfModels(AppState.InfPath);
-  }
-  std::string staged_;
-};
-
 const std::string kRev = kPackageId + "&REV_0200";
 
 // Hardware ids that take exactly `bytes` bytes as a multi-string (each id with its NUL, then the list's
@@ -57,13 +44,17 @@ struct WalkCase {
 };
 void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 
-class Walk : public DeviceRemoval, public ::testing::WithParamInterface<WalkCase> {};
+class Walk : public test::UninstallTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   const WalkCase& c = GetParam();
   std::vector<std::string> ids;
   for (const auto& hardwareIds : c.devices) ids.push_back(test::AddTestDevice(hardwareIds, c.present));
-  UsePackageFor(c.entries);
+  std::vector<std::string> models;  // a model line for each entry
+  for (const std::string& id : c.entries) models.push_back("%D%=Drv.Install," + id);
+  UsePackage(models, test::kTwoFilesBody);
+  const std::string staged = test::StagePackage(AppState.InfPath);
+  ScanInfModels(AppState.InfPath);
   if (c.failing >= 0) sim::AddFault({"SetupDiCallClassInstaller", c.failing, std::nullopt});
   // The read of a device without ids fails with ERROR_INVALID_DATA, and the
   // enumeration and the successful read of the next devices leave that code
@@ -77,8 +68,8 @@ TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   EXPECT_EQ(gone, removed);
   EXPECT_EQ(test::CallCount("SetupDiCallClassInstaller"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
-  const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
-  EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? staged : std::vector<std::string>{});
+  const std::vector<std::string> deleted{test::PnfOf(staged), staged};
+  EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? deleted : std::vector<std::string>{});
 }
 
 const std::vector<std::string> kEntry = {kPackageId};
