@@ -15,17 +15,12 @@ using test::kPackageId;
 
 const std::string kRev = kPackageId + "&REV_0200";
 
-// Hardware ids that take exactly `bytes` bytes as a multi-string (each id with its NUL, then the list's
-// final NUL), the last one being `last`: ids of up to 97 characters, none so short that it would be empty.
-std::vector<std::string> IdsFilling(size_t bytes, const std::string& last) {
-  std::vector<std::string> ids;
-  size_t left = bytes - 1 - (last.size() + 1);  // the list's final NUL, and the last id
-  for (int n = 0; left > 0; ++n) {
-    const size_t take = left <= 98 ? left : left - 98 < 30 ? left / 2 : 98;
-    ids.push_back(("USB\\VID_C0DE&PID_0F" + std::to_string(10 + n) + std::string(98, 'X')).substr(0, take - 1));
-    left -= take;
-  }
-  ids.push_back(last);
+// Hardware ids that take exactly `bytes` bytes as a multi-string, the package's id last: nine ids of 97
+// characters and one that makes up the rest (906 bytes with the NULs, the package's id and the list's end).
+std::vector<std::string> IdsFilling(size_t bytes) {
+  std::vector<std::string> ids(9, "USB\\VID_C0DE&PID_0F10" + std::string(76, 'X'));
+  ids.push_back("USB\\VID_C0DE&PID_0F20" + std::string(bytes - 906 - 21, 'Y'));
+  ids.push_back(kPackageId);
   return ids;
 }
 
@@ -101,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Without the property, or with an empty first id.
         WalkCase{"DevicesWithoutIdsArePassedOver", kEntry, {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
         // The ids are read once into a buffer of 1000 bytes: a list that does not fit ends the walk.
-        WalkCase{"AnIdListOfExactlyTheBuffer", kEntry, {IdsFilling(1000, kPackageId)}, -1, ResultDone, {0}, 1},
-        WalkCase{"AnIdListOverTheBufferEndsTheWalk", kEntry, {IdsFilling(1001, kPackageId), {kPackageId}}, -1,
+        WalkCase{"AnIdListOfExactlyTheBuffer", kEntry, {IdsFilling(1000)}, -1, ResultDone, {0}, 1},
+        WalkCase{"AnIdListOverTheBufferEndsTheWalk", kEntry, {IdsFilling(1001), {kPackageId}}, -1,
                  ResultFailed, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
