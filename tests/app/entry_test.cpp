@@ -33,7 +33,6 @@ TEST(ArgumentPart, SkipsTheProgramsNameAndTheCharactersOfCode1To32AfterIt) {
       // Only a leading quote makes a quoted name; any other ends at a blank.
       {"QuoteInsideAnUnquotedName", "C:\\a\"b c\" /S", "c\" /S"},
       {"QuoteNeverClosed", "\"C:\\Program Files\\setup.exe /U", ""},
-      {"UnquotedName", "setup.exe /S", "/S"},
       {"UnquotedNameAlone", "setup.exe", ""},
       {"UnquotedNameEndsAtAControlCharacter", "C:\\tools\\setup\x01/U", "/U"},
       {"EveryCode1To32IsSkippedAfterTheName", std::string("setup \x01\x02\t\n\v\f\r\x1b\x1f ") + "/s /u  ", "/s /u  "},

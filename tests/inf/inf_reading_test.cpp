@@ -111,8 +111,6 @@ std::string LineOfLength(size_t length) { return "%D%=S," + std::string(length -
 INSTANTIATE_TEST_SUITE_P(
     Files, ModelScanAndDriverSummary,
     ::testing::Values(
-        InfCase{"TwoEntriesBlankAfterComma", Models("%D%=Install,ID1\r\n%D2%=Install2, ID2\r\n"), kSections, kIds,
-                kFull},
         InfCase{"NoVersionSection", kMfg + kModels + kStrings, kSections, kIds,
                 "MakerName\r\n    |__ DeviceName\r\n        |__ "},
         // Whatever the first and last characters of the key are, the summary drops them.
@@ -137,7 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
         InfCase{"SinglePercentInFirstModelLine", Models("%D=Install,ID1\r\n"), {"Install"}, {"ID1"}, ""},
         InfCase{"FirstLineWithoutPercentStartsAnEntry", Models("D=Install1\r\n,ID1\r\n%D2%=Install2,ID2\r\n"),
                 {"Install1", "Install2"}, kIds, ""},
-        InfCase{"NothingBetweenThePercents", Models("%%=Install,ID1\r\n"), {"Install"}, {"ID1"}, ""},
         InfCase{"BlankDeviceKey", Models("% \t %=Install,ID1\r\n"), {"Install"}, {"ID1"}, ""},
         InfCase{"DeviceKeyIsTrimmed", Models("% D\t%=Install,ID1\r\n"), {"Install"}, {"ID1"}, kFull},
         // The summary's key ends at the second "%"; the model scan keeps later commas in the id.

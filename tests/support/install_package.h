@@ -45,7 +45,8 @@ class InstallTest : public SimTest {
   }
   // pkg.inf with the given text and each model's file; InfPath names it.
   void UsePackage(const std::vector<Model>& models, const std::string& extra = "") {
-    UseInf("pkg.inf", ModelsInf(models, extra));
+    WritePackageFile("pkg.inf", ModelsInf(models, extra));
+    SetInfPath("pkg.inf");
     for (const Model& m : models) WritePackageFile(m.file, PackageFileBytes(m.file));
   }
   void RemovePackageFile(const std::string& name) {
@@ -86,7 +87,8 @@ std::vector<std::string> DeletedPaths();
 class UninstallTest : public InstallTest {
  protected:
   void UsePackage(const std::vector<std::string>& models, const std::string& body, bool signature = true) {
-    UseInf("tdrv.inf", InfText(models, body, signature));
+    WritePackageFile("tdrv.inf", InfText(models, body, signature));
+    SetInfPath("tdrv.inf");
   }
 };
 

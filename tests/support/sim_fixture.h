@@ -36,11 +36,6 @@ class SimTest : public ::testing::Test {
   std::string PackagePath(const std::string& name);
   // Names the package file `name` in InfPath, as the start-up would.
   void SetInfPath(const std::string& name);
-  // Writes the package's INF file `name` and names it in InfPath.
-  void UseInf(const std::string& name, const std::string& text) {
-    WritePackageFile(name, text);
-    SetInfPath(name);
-  }
   // Copies examples/package into the package directory, the INF under `infName`.
   void CopyExamplePackage(const std::string& infName = "exampledrv.inf");
   std::string ExampleInf();

@@ -13,32 +13,14 @@ namespace {
 
 using test::kPackageId;
 
-class DeviceRemoval : public test::UninstallTest {
- protected:
-  // Writes the package with a model line for each of `ids`, stages it and reads its models as the action does.
-  void UsePackageFor(const std::vector<std::string>& ids) {
-    std::vector<std::string> models;
-    for (const std::string& id : ids) models.push_back("%D%=Drv.Install," + id);
-    UsePackage(models, test::kTwoFilesBody);
-    staged_ = test::StagePackage(AppState.InfPath);
-    ScanInfModels(AppState.InfPath);
-  }
-  std::string staged_;
-};
-
 const std::string kRev = kPackageId + "&REV_0200";
 
-// Hardware ids that take exactly `bytes` bytes as a multi-string (each id with its NUL, then the list's
-// final NUL), the last one being `last`: ids of up to 97 characters, none so short that it would be empty.
-std::vector<std::string> IdsFilling(size_t bytes, const std::string& last) {
-  std::vector<std::string> ids;
-  size_t left = bytes - 1 - (last.size() + 1);  // the list's final NUL, and the last id
-  for (int n = 0; left > 0; ++n) {
-    const size_t take = left <= 98 ? left : left - 98 < 30 ? left / 2 : 98;
-    ids.push_back(("USB\\VID_C0DE&PID_0F" + std::to_string(10 + n) + std::string(98, 'X')).substr(0, take - 1));
-    left -= take;
-  }
-  ids.push_back(last);
+// Hardware ids that take exactly `bytes` bytes as a multi-string, the package's id last: nine ids of 97
+// characters and one that makes up the rest (906 bytes with the NULs, the package's id and the list's end).
+std::vector<std::string> IdsFilling(size_t bytes) {
+  std::vector<std::string> ids(9, "USB\\VID_C0DE&PID_0F10" + std::string(76, 'X'));
+  ids.push_back("USB\\VID_C0DE&PID_0F20" + std::string(bytes - 906 - 21, 'Y'));
+  ids.push_back(kPackageId);
   return ids;
 }
 
@@ -57,13 +39,17 @@ struct WalkCase {
 };
 void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 
-class Walk : public DeviceRemoval, public ::testing::WithParamInterface<WalkCase> {};
+class Walk : public test::UninstallTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   const WalkCase& c = GetParam();
   std::vector<std::string> ids;
   for (const auto& hardwareIds : c.devices) ids.push_back(test::AddTestDevice(hardwareIds, c.present));
-  UsePackageFor(c.entries);
+  std::vector<std::string> models;  // a model line for each entry
+  for (const std::string& id : c.entries) models.push_back("%D%=Drv.Install," + id);
+  UsePackage(models, test::kTwoFilesBody);
+  const std::string staged = test::StagePackage(AppState.InfPath);
+  ScanInfModels(AppState.InfPath);
   if (c.failing >= 0) sim::AddFault({"SetupDiCallClassInstaller", c.failing, std::nullopt});
   // The read of a device without ids fails with ERROR_INVALID_DATA, and the
   // enumeration and the successful read of the next devices leave that code
@@ -77,8 +63,8 @@ TEST_P(Walk, RemovesTheFirstMatchAndGoesOnAfterAFailedRemoval) {
   EXPECT_EQ(gone, removed);
   EXPECT_EQ(test::CallCount("SetupDiCallClassInstaller"), c.attempts);
   // The staged copy went at the first attempt and is not restored; later attempts find nothing to delete.
-  const std::vector<std::string> staged{test::PnfOf(staged_), staged_};
-  EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? staged : std::vector<std::string>{});
+  const std::vector<std::string> deleted{test::PnfOf(staged), staged};
+  EXPECT_EQ(test::DeletedPaths(), c.attempts && c.cleaned ? deleted : std::vector<std::string>{});
 }
 
 const std::vector<std::string> kEntry = {kPackageId};
@@ -110,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Without the property, or with an empty first id.
         WalkCase{"DevicesWithoutIdsArePassedOver", kEntry, {{}, {""}, {kPackageId}}, -1, ResultDone, {2}, 1},
         // The ids are read once into a buffer of 1000 bytes: a list that does not fit ends the walk.
-        WalkCase{"AnIdListOfExactlyTheBuffer", kEntry, {IdsFilling(1000, kPackageId)}, -1, ResultDone, {0}, 1},
-        WalkCase{"AnIdListOverTheBufferEndsTheWalk", kEntry, {IdsFilling(1001, kPackageId), {kPackageId}}, -1,
+        WalkCase{"AnIdListOfExactlyTheBuffer", kEntry, {IdsFilling(1000)}, -1, ResultDone, {0}, 1},
+        WalkCase{"AnIdListOverTheBufferEndsTheWalk", kEntry, {IdsFilling(1001), {kPackageId}}, -1,
                  ResultFailed, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
