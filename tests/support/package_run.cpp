@@ -1,9 +1,7 @@
 #include "tests/support/package_run.h"
 #include "app/app_state.h"
 #include "app/entry.h"
-#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
-#include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
 namespace test {
@@ -32,12 +30,8 @@ SilentRuns PackageRun::RunSilently() {
     AppState = ProgramState{};
     const bool install = action[1] == 'S';
     (install ? runs.installExit : runs.uninstallExit) = AppEntry(nullptr, action);
-    const fs::path root = sim::HostPathOf("C:\\");
-    auto& files = install ? runs.installed : runs.uninstalled;
-    for (const fs::path& file : sim::FilesUnder(root))
-      EXPECT_TRUE(sim::ReadFileBytes(file, files[file.lexically_relative(root).string()])) << file;
-    for (const sim::Device& d : sim::CurrentMachine().devices)
-      (install ? runs.devicesInstalled : runs.devicesUninstalled) += DeviceLine(d) + "\n";
+    (install ? runs.installed : runs.uninstalled) = DriveFiles();
+    (install ? runs.devicesInstalled : runs.devicesUninstalled) = DeviceLines();
     for (nlohmann::json entry : sim::Transcript()) {
       entry.erase("pid");
       runs.transcript.push_back(entry);

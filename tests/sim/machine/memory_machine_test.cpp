@@ -27,21 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Files = std::map<std::string, std::string>;  // by path below drive C, with their bytes
-
-// Every file of the open machine's drive C, through the simulation's file layer.
-Files DriveFiles() {
-  const fs::path root = sim::HostPathOf("C:\\");
-  Files files;
-  for (const fs::path& file : sim::FilesUnder(root)) sim::ReadFileBytes(file, files[file.lexically_relative(root).string()]);
-  return files;
-}
-
-std::string Devices() {
-  std::string out;
-  for (const sim::Device& d : sim::CurrentMachine().devices) out += test::DeviceLine(d) + "\n";
-  return out;
-}
+using Files = std::map<std::string, std::string>;  // by path, with their bytes
+using test::DeviceLines, test::DriveFiles;
 
 volatile sig_atomic_t g_signals = 0;
 
@@ -74,16 +61,15 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals
   ASSERT_EQ(disk.uninstallExit, 0);
   ASSERT_EQ(disk.installed.size(), disk.uninstalled.size() + 2);  // the uninstall deleted the staged INF and PNF
 
-  const auto everyFile = [](const std::string&) { return false; };
-  const Files package = test::FilesUnder(packageDir_, everyFile), machineDir = test::FilesUnder(machineDir_, everyFile);
+  const Files package = test::FilesUnder(packageDir_), machineDir = test::FilesUnder(machineDir_);
   sim::ResetProcessState();
   sim::CreateMachineInMemory(machine_);
   const test::SilentRuns memory = RunSilently();
   test::ExpectSameRuns(memory, disk);
   // Nothing of it reached the disk: not its root, the package or the other machine.
   EXPECT_FALSE(fs::exists(sim::internal::MemoryDriveRoot()));
-  EXPECT_EQ(test::FilesUnder(packageDir_, everyFile), package);
-  EXPECT_EQ(test::FilesUnder(machineDir_, everyFile), machineDir);
+  EXPECT_EQ(test::FilesUnder(packageDir_), package);
+  EXPECT_EQ(test::FilesUnder(machineDir_), machineDir);
 
   // On disk again, machine creation included, with every 10 µs landing in most
   // copies. Valgrind takes longer than that to deliver a signal, so that every
@@ -108,7 +94,7 @@ TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
   sim::CheckpointMachine();
   const sim::Machine checkpointed = sim::CurrentMachine();
   const Files atCheckpoint = DriveFiles();
-  const std::string devicesAtCheckpoint = Devices();
+  const std::string devicesAtCheckpoint = DeviceLines();
   EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
 
   AppState = ProgramState{};
@@ -127,15 +113,15 @@ TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
   // A change that was never saved is not what a new process finds.
   sim::CurrentMachine().devices.clear();
   sim::ReopenMachine();
-  EXPECT_NE(Devices(), devicesAtCheckpoint);
-  EXPECT_FALSE(Devices().empty());
+  EXPECT_NE(DeviceLines(), devicesAtCheckpoint);
+  EXPECT_FALSE(DeviceLines().empty());
 
   sim::RestoreMachine();
   EXPECT_EQ(DriveFiles(), atCheckpoint);
-  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+  EXPECT_EQ(DeviceLines(), devicesAtCheckpoint);
   EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
   sim::ReopenMachine();
-  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+  EXPECT_EQ(DeviceLines(), devicesAtCheckpoint);
 
   // The same install again, from the restored machine, ends the same way:
   // the staged INF takes the same name, since oem0.inf is gone again.
