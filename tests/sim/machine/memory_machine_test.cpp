@@ -9,10 +9,12 @@
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 #include "platform/win32.h"
 #include "tests/support/package_run.h"
 
 #include <map>
+#include <tuple>
 
 #include <signal.h>
 #include <sys/time.h>
@@ -52,20 +54,53 @@ class InterruptingTimer {
   }
 };
 
-class MemoryMachine : public test::PackageRun {};
+// What `setup /S` then `setup /U` did to the open machine, each run in this
+// process with the program state of a new process: after each its exit code,
+// every file of drive C with its bytes and the devices; and the transcript
+// entries of both, without their process ids.
+struct SilentRuns {
+  std::vector<std::tuple<int, Files, std::string>> ends;
+  std::vector<nlohmann::json> transcript;
+};
+
+class MemoryMachine : public test::PackageRun {
+ protected:
+  // Plugs in the sensor, then runs `setup /S` and `setup /U`.
+  SilentRuns RunSilently() {
+    SilentRuns runs;
+    AddSensor();
+    for (const char* action : {"/S", "/U"}) {
+      sim::ResetProcessState();
+      sim::ReopenMachine();
+      AppState = ProgramState{};
+      const int exit = AppEntry(nullptr, action);
+      runs.ends.emplace_back(exit, DriveFiles(), DeviceLines());
+      for (nlohmann::json entry : sim::Transcript()) {
+        entry.erase("pid");
+        runs.transcript.push_back(entry);
+      }
+    }
+    return runs;
+  }
+  static void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected) {
+    EXPECT_EQ(runs.ends, expected.ends);
+    EXPECT_EQ(runs.transcript, expected.transcript);
+  }
+};
 
 TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals) {
   CopyExamplePackage();
-  const test::SilentRuns disk = RunSilently();
-  ASSERT_EQ(disk.installExit, 0);
-  ASSERT_EQ(disk.uninstallExit, 0);
-  ASSERT_EQ(disk.installed.size(), disk.uninstalled.size() + 2);  // the uninstall deleted the staged INF and PNF
+  const SilentRuns disk = RunSilently();
+  ASSERT_EQ(std::get<0>(disk.ends.at(0)), 0);
+  ASSERT_EQ(std::get<0>(disk.ends.at(1)), 0);
+  // The uninstall deleted the staged INF and PNF.
+  ASSERT_EQ(std::get<1>(disk.ends[0]).size(), std::get<1>(disk.ends[1]).size() + 2);
 
   const Files package = test::FilesUnder(packageDir_), machineDir = test::FilesUnder(machineDir_);
   sim::ResetProcessState();
   sim::CreateMachineInMemory(machine_);
-  const test::SilentRuns memory = RunSilently();
-  test::ExpectSameRuns(memory, disk);
+  const SilentRuns memory = RunSilently();
+  ExpectSameRuns(memory, disk);
   // Nothing of it reached the disk: not its root, the package or the other machine.
   EXPECT_FALSE(fs::exists(sim::internal::MemoryDriveRoot()));
   EXPECT_EQ(test::FilesUnder(packageDir_), package);
@@ -74,7 +109,7 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals
   // On disk again, machine creation included, with every 10 µs landing in most
   // copies. Valgrind takes longer than that to deliver a signal, so that every
   // call would be interrupted: there, every millisecond.
-  test::SilentRuns interrupted;
+  SilentRuns interrupted;
   g_signals = 0;
   {
     const InterruptingTimer timer(RUNNING_ON_VALGRIND ? 1000 : 10);
@@ -83,7 +118,7 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals
     interrupted = RunSilently();
   }
   EXPECT_GT(g_signals, 10);  // the timer did fire during the runs
-  test::ExpectSameRuns(interrupted, disk);
+  ExpectSameRuns(interrupted, disk);
 }
 
 TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
