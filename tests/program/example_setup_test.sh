@@ -28,32 +28,26 @@ echo "\$(<"$work/uid")"
 EOF
 chmod +x "$work/bin/"*
 
-# Runs the copy as user $1, with sudo or without ($2); sets out and code.
-run() {
+# Runs the copy as user $1, with sudo or without ($2): it must exit with 2,
+# saying $3, and apt-get must have been asked for $4 (nothing at all when "").
+expect() {
   echo "$1" >"$work/uid"
   rm -f "$work/log" "$work/bin/sudo"
   if [ "$2" = sudo ]; then
     printf '#!/usr/bin/env bash\necho "sudo $*" >>"%s/log"\nexec "$@"\n' "$work" >"$work/bin/sudo"
     chmod +x "$work/bin/sudo"
   fi
-  code=0
+  local code=0 log
   out=$(PATH="$work/bin" "$work/tree/examples/run" 2>&1) || code=$?
+  log=$(cat "$work/log" 2>&1) || log=""
+  [ "$code" = 2 ] && grep -qF -- "$3" <<<"$out" || fail "user $1, $2 sudo: exit code $code: $out"
+  { [ -z "$4" ] && [ -z "$log" ]; } || { [ -n "$4" ] && grep -qF -- "$4" <<<"$log"; } || fail "user $1, $2 sudo, the log: $log"
 }
 
 wanted="nlohmann-json3-dev binutils-mingw-w64-x86-64"
-run 0 none
-[ "$code" = 2 ] || fail "as root: exit code $code: $out"
-grep -qxF "examples/run: installing the Debian packages that building setup needs: $wanted" <<<"$out" || fail "as root: $out"
-grep -qxF "apt-get install -y -qq --no-install-recommends $wanted" "$work/log" || fail "as root, apt-get got: $(cat "$work/log")"
+install="apt-get install -y -qq --no-install-recommends $wanted"
+expect 1000 none "as root: apt-get install $wanted" ""
+expect 1000 sudo "needs: $wanted (through sudo)" "sudo env DEBIAN_FRONTEND=noninteractive $install"
+expect 0 none "examples/run: installing the Debian packages that building setup needs: $wanted" "$install"
 grep -qxF "examples/run: installing $wanted failed" <<<"$out" || fail "as root, the failure: $out"
-
-run 1000 sudo
-[ "$code" = 2 ] || fail "through sudo: exit code $code: $out"
-grep -qF "needs: $wanted (through sudo)" <<<"$out" || fail "through sudo: $out"
-grep -qF "sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $wanted" "$work/log" ||
-  fail "through sudo, the log: $(cat "$work/log")"
-
-run 1000 none
-[ "$code" = 2 ] && [ ! -e "$work/log" ] || fail "without root or sudo: exit code $code, log $(cat "$work/log" 2>&1)"
-grep -qF "as root: apt-get install $wanted" <<<"$out" || fail "without root or sudo: $out"
 echo "PASS: examples/run installs what building needs, as root or through sudo, and says so"

@@ -35,11 +35,10 @@ const Case kCases[] = {
 // each under its name. A copy that was interrupted before its rename leaves
 // its temporary file beside the target; such files are counted, not compared.
 std::map<std::string, std::string> StateOf(const fs::path& dir, int& leftovers) {
-  std::map<std::string, std::string> state;
-  for (const sim::Device& d : sim::LoadMachineFile(dir).devices) state["device " + d.instance_id] = test::DeviceLine(d);
-  state.merge(test::FilesUnder(dir / "drive_c", [&](const std::string& name) {
+  auto state = test::FilesUnder(dir / "drive_c", [&](const std::string& name) {
     return name.rfind(".copy-", 0) == 0 && ++leftovers;
-  }));
+  });
+  state["(devices)"] = test::DeviceLines(sim::LoadMachineFile(dir).devices);
   return state;
 }
 

@@ -1,49 +1,11 @@
 #include "tests/support/package_run.h"
-#include "app/app_state.h"
-#include "app/entry.h"
-#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
-#include "platform/sim/machine/paths.h"
-#include "platform/sim/machine/transcript.h"
 
 namespace test {
 
 void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD> error) {
   sim::CurrentMachine().faults.push_back(sim::FaultRule{call, nth, error});
   sim::SaveMachine();
-}
-
-void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected) {
-  EXPECT_EQ(runs.installExit, expected.installExit);
-  EXPECT_EQ(runs.uninstallExit, expected.uninstallExit);
-  EXPECT_EQ(runs.installed, expected.installed);
-  EXPECT_EQ(runs.uninstalled, expected.uninstalled);
-  EXPECT_EQ(runs.devicesInstalled, expected.devicesInstalled);
-  EXPECT_EQ(runs.devicesUninstalled, expected.devicesUninstalled);
-  EXPECT_EQ(runs.transcript, expected.transcript);
-}
-
-SilentRuns PackageRun::RunSilently() {
-  SilentRuns runs;
-  AddSensor();
-  for (const char* action : {"/S", "/U"}) {
-    sim::ResetProcessState();
-    sim::ReopenMachine();
-    AppState = ProgramState{};
-    const bool install = action[1] == 'S';
-    (install ? runs.installExit : runs.uninstallExit) = AppEntry(nullptr, action);
-    const fs::path root = sim::HostPathOf("C:\\");
-    auto& files = install ? runs.installed : runs.uninstalled;
-    for (const fs::path& file : sim::FilesUnder(root))
-      EXPECT_TRUE(sim::ReadFileBytes(file, files[file.lexically_relative(root).string()])) << file;
-    for (const sim::Device& d : sim::CurrentMachine().devices)
-      (install ? runs.devicesInstalled : runs.devicesUninstalled) += DeviceLine(d) + "\n";
-    for (nlohmann::json entry : sim::Transcript()) {
-      entry.erase("pid");
-      runs.transcript.push_back(entry);
-    }
-  }
-  return runs;
 }
 
 ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std::string& input,

@@ -8,27 +8,12 @@
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/pnp/pnp.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 namespace test {
-
-// What `setup /S` then `setup /U` did to the open machine, each run in this
-// process with the program state of a new process: exit codes, and after each
-// run every file of drive C with its bytes, the devices and the transcript
-// entries (without their process ids).
-struct SilentRuns {
-  int installExit = -1, uninstallExit = -1;
-  std::map<std::string, std::string> installed, uninstalled;
-  std::string devicesInstalled, devicesUninstalled;
-  std::vector<nlohmann::json> transcript;
-};
-
-// Expects `runs` to have ended exactly as `expected` did.
-void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected);
 
 class PackageRun : public SimTest {
  protected:
@@ -43,8 +28,6 @@ class PackageRun : public SimTest {
   ProcessRun RunSetup(const std::vector<std::string>& args, const std::string& input = "",
                       const std::string& argv0 = "setup", const std::string& program = SETUP_PATH);
   std::vector<Box> Boxes() { return BoxesIn(TranscriptFile(machineDir_)); }
-  // Plugs in the sensor, then runs `setup /S` and `setup /U` in this process.
-  SilentRuns RunSilently();
 };
 
 }  // namespace test

@@ -3,6 +3,7 @@
 #include "platform/sim/base/interrupted.h"
 #include "platform/sim/base/text.h"
 #include "platform/sim/machine/calls.h"
+#include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
@@ -112,6 +113,20 @@ std::string DeviceLine(const sim::Device& d) {
          (d.driver ? d.driver->inf + "/" + d.driver->section : "-") + " " + flags;
 }
 
+std::string DeviceLines(const std::vector<sim::Device>& devices) {
+  std::string lines;
+  for (const sim::Device& d : devices) lines += DeviceLine(d) + "\n";
+  return lines;
+}
+
+std::map<std::string, std::string> DriveFiles() {
+  const fs::path root = sim::HostPathOf("C:\\");
+  std::map<std::string, std::string> files;
+  for (const fs::path& file : sim::FilesUnder(root))
+    EXPECT_TRUE(sim::ReadFileBytes(file, files[file.lexically_relative(root).string()])) << file;
+  return files;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::string bytes;
   sim::ReadWholeFile(path, bytes);
@@ -122,7 +137,7 @@ std::map<std::string, std::string> FilesUnder(const fs::path& dir,
                                               const std::function<bool(const std::string& name)>& skip) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(dir))
-    if (entry.is_regular_file() && !skip(entry.path().filename().string()))
+    if (entry.is_regular_file() && !(skip && skip(entry.path().filename().string())))
       files[fs::relative(entry.path(), dir).string()] = ReadFile(entry.path());
   return files;
 }

@@ -64,6 +64,11 @@ std::vector<Box> BoxesIn(const std::vector<nlohmann::json>& entries);
 
 // A device as one line (id, presence, driver and flags), to compare machines by.
 std::string DeviceLine(const sim::Device& d);
+// The devices, one DeviceLine each, each ended by a line break.
+std::string DeviceLines(const std::vector<sim::Device>& devices = sim::CurrentMachine().devices);
+// Every file of the open machine's drive C with its bytes, by its path below
+// C:\, read through the simulation's file layer (on disk or in memory).
+std::map<std::string, std::string> DriveFiles();
 
 // Reads a whole file.
 std::string ReadFile(const fs::path& path);
@@ -71,7 +76,7 @@ std::string ReadFile(const fs::path& path);
 // Every regular file under `dir` with its bytes, by its path relative to `dir`,
 // but those whose name `skip` accepts.
 std::map<std::string, std::string> FilesUnder(const fs::path& dir,
-                                              const std::function<bool(const std::string& name)>& skip);
+                                              const std::function<bool(const std::string& name)>& skip = {});
 
 // A UTF-8 text in code page 936, converted independently of the compiler's
 // conversion of the program's Chinese texts, so that tests can check their bytes.

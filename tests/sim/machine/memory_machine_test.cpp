@@ -9,10 +9,12 @@
 #include "platform/sim/kernel32/kernel32.h"
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
+#include "platform/sim/machine/transcript.h"
 #include "platform/win32.h"
 #include "tests/support/package_run.h"
 
 #include <map>
+#include <tuple>
 
 #include <signal.h>
 #include <sys/time.h>
@@ -27,21 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Files = std::map<std::string, std::string>;  // by path below drive C, with their bytes
-
-// Every file of the open machine's drive C, through the simulation's file layer.
-Files DriveFiles() {
-  const fs::path root = sim::HostPathOf("C:\\");
-  Files files;
-  for (const fs::path& file : sim::FilesUnder(root)) sim::ReadFileBytes(file, files[file.lexically_relative(root).string()]);
-  return files;
-}
-
-std::string Devices() {
-  std::string out;
-  for (const sim::Device& d : sim::CurrentMachine().devices) out += test::DeviceLine(d) + "\n";
-  return out;
-}
+using Files = std::map<std::string, std::string>;  // by path, with their bytes
+using test::DeviceLines, test::DriveFiles;
 
 volatile sig_atomic_t g_signals = 0;
 
@@ -65,30 +54,62 @@ class InterruptingTimer {
   }
 };
 
-class MemoryMachine : public test::PackageRun {};
+// What `setup /S` then `setup /U` did to the open machine, each run in this
+// process with the program state of a new process: after each its exit code,
+// every file of drive C with its bytes and the devices; and the transcript
+// entries of both, without their process ids.
+struct SilentRuns {
+  std::vector<std::tuple<int, Files, std::string>> ends;
+  std::vector<nlohmann::json> transcript;
+};
+
+class MemoryMachine : public test::PackageRun {
+ protected:
+  // Plugs in the sensor, then runs `setup /S` and `setup /U`.
+  SilentRuns RunSilently() {
+    SilentRuns runs;
+    AddSensor();
+    for (const char* action : {"/S", "/U"}) {
+      sim::ResetProcessState();
+      sim::ReopenMachine();
+      AppState = ProgramState{};
+      const int exit = AppEntry(nullptr, action);
+      runs.ends.emplace_back(exit, DriveFiles(), DeviceLines());
+      for (nlohmann::json entry : sim::Transcript()) {
+        entry.erase("pid");
+        runs.transcript.push_back(entry);
+      }
+    }
+    return runs;
+  }
+  static void ExpectSameRuns(const SilentRuns& runs, const SilentRuns& expected) {
+    EXPECT_EQ(runs.ends, expected.ends);
+    EXPECT_EQ(runs.transcript, expected.transcript);
+  }
+};
 
 TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals) {
   CopyExamplePackage();
-  const test::SilentRuns disk = RunSilently();
-  ASSERT_EQ(disk.installExit, 0);
-  ASSERT_EQ(disk.uninstallExit, 0);
-  ASSERT_EQ(disk.installed.size(), disk.uninstalled.size() + 2);  // the uninstall deleted the staged INF and PNF
+  const SilentRuns disk = RunSilently();
+  ASSERT_EQ(std::get<0>(disk.ends.at(0)), 0);
+  ASSERT_EQ(std::get<0>(disk.ends.at(1)), 0);
+  // The uninstall deleted the staged INF and PNF.
+  ASSERT_EQ(std::get<1>(disk.ends[0]).size(), std::get<1>(disk.ends[1]).size() + 2);
 
-  const auto everyFile = [](const std::string&) { return false; };
-  const Files package = test::FilesUnder(packageDir_, everyFile), machineDir = test::FilesUnder(machineDir_, everyFile);
+  const Files package = test::FilesUnder(packageDir_), machineDir = test::FilesUnder(machineDir_);
   sim::ResetProcessState();
   sim::CreateMachineInMemory(machine_);
-  const test::SilentRuns memory = RunSilently();
-  test::ExpectSameRuns(memory, disk);
+  const SilentRuns memory = RunSilently();
+  ExpectSameRuns(memory, disk);
   // Nothing of it reached the disk: not its root, the package or the other machine.
   EXPECT_FALSE(fs::exists(sim::internal::MemoryDriveRoot()));
-  EXPECT_EQ(test::FilesUnder(packageDir_, everyFile), package);
-  EXPECT_EQ(test::FilesUnder(machineDir_, everyFile), machineDir);
+  EXPECT_EQ(test::FilesUnder(packageDir_), package);
+  EXPECT_EQ(test::FilesUnder(machineDir_), machineDir);
 
   // On disk again, machine creation included, with every 10 µs landing in most
   // copies. Valgrind takes longer than that to deliver a signal, so that every
   // call would be interrupted: there, every millisecond.
-  test::SilentRuns interrupted;
+  SilentRuns interrupted;
   g_signals = 0;
   {
     const InterruptingTimer timer(RUNNING_ON_VALGRIND ? 1000 : 10);
@@ -97,7 +118,7 @@ TEST_F(MemoryMachine, InstallAndUninstallEndAsOnDiskAlsoUnderInterruptingSignals
     interrupted = RunSilently();
   }
   EXPECT_GT(g_signals, 10);  // the timer did fire during the runs
-  test::ExpectSameRuns(interrupted, disk);
+  ExpectSameRuns(interrupted, disk);
 }
 
 TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
@@ -108,7 +129,7 @@ TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
   sim::CheckpointMachine();
   const sim::Machine checkpointed = sim::CurrentMachine();
   const Files atCheckpoint = DriveFiles();
-  const std::string devicesAtCheckpoint = Devices();
+  const std::string devicesAtCheckpoint = DeviceLines();
   EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
 
   AppState = ProgramState{};
@@ -127,15 +148,15 @@ TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
   // A change that was never saved is not what a new process finds.
   sim::CurrentMachine().devices.clear();
   sim::ReopenMachine();
-  EXPECT_NE(Devices(), devicesAtCheckpoint);
-  EXPECT_FALSE(Devices().empty());
+  EXPECT_NE(DeviceLines(), devicesAtCheckpoint);
+  EXPECT_FALSE(DeviceLines().empty());
 
   sim::RestoreMachine();
   EXPECT_EQ(DriveFiles(), atCheckpoint);
-  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+  EXPECT_EQ(DeviceLines(), devicesAtCheckpoint);
   EXPECT_TRUE(sim::ChangesSinceCheckpoint().empty());
   sim::ReopenMachine();
-  EXPECT_EQ(Devices(), devicesAtCheckpoint);
+  EXPECT_EQ(DeviceLines(), devicesAtCheckpoint);
 
   // The same install again, from the restored machine, ends the same way:
   // the staged INF takes the same name, since oem0.inf is gone again.

@@ -138,17 +138,16 @@ TEST_P(Events, DoWhatTheyDoInARealDialog) {
   EXPECT_EQ(run.output.find(block + c.note) != std::string::npos, *c.note != '\0') << run.output;
 }
 
+// (Tab past the hidden option, Space on a push button, Up from INSTALL and
+// Shift+Tab to the shown option are the terminal test's, on the program itself.)
 const EventCase kEventCases[] = {
     {"EnterWithoutFocusPressesTheDefaultButton", {"key enter"}, {Cmd(IDC_INSTALL, BN_CLICKED)}, "none"},
     {"ShiftTabWithoutFocusDoesNothing", {"key shift-tab"}, {}, "none", "no effect: there is no tab stop to move to"},
-    {"TabSkipsTheHiddenCheckBox", {"key tab", "key tab", "key tab", "key tab"}, {}, "1009"},
     {"ShiftTabWrapsToTheLastTabStop", {"key tab", "key shift-tab"}, {}, "1009"},
     {"EnterPressesTheFocusedPushButton", {"key tab", "key tab", "key enter"}, {Cmd(IDC_UNINSTALL, BN_CLICKED)}, "1002"},
     {"EnterInTheSummaryPressesTheDefaultButton", {"key tab", "key tab", "key tab", "key enter"}, {Cmd(IDC_INSTALL, BN_CLICKED)}, "1001"},
     {"EscInTheSummaryClosesTheDialog", {"key tab", "key tab", "key tab", "key esc"}, {Cmd(IDCANCEL, BN_CLICKED)}, ""},
-    {"SpacePressesTheFocusedButton", {"key tab", "key tab", "key space"}, {Cmd(IDC_UNINSTALL, BN_CLICKED)}, "1002"},
     {"SpaceWithoutFocusDoesNothing", {"key space"}, {}, "none", "no effect: no control has the focus"},
-    {"UpFromInstallReachesTheComboBox", {"key tab", "key up"}, {}, "1000"},
     {"DownAtTheLastItemChangesNothing", {"key tab", "key up", "key down", "key down"}, {}, "1000", "no effect: the selection is already at the end of the list"},
     {"TypingIntoTheComboBoxIsRefused", {"key tab", "key up", "key space"}, {}, "1000", "refused: typing into a combo box is not simulated"},
     {"ArrowsInTheSummaryStayThere", {"key tab", "key tab", "key tab", "key down"}, {}, "1003", "no effect: the edit field takes the arrow keys"},
@@ -158,7 +157,6 @@ const EventCase kEventCases[] = {
     {"SelectingAMissingItemIsRefused", {"select 9"}, {}, "none", "refused: combo box 1000 has no item 9 (it has 2)"},
     {"AnUnknownEventIsNoted", {"jump"}, {}, "none", "error: unknown event"},
     {"AnUnknownKeyIsNoted", {"key f1"}, {}, "none", "error: unknown key \"f1\""},
-    {"ShiftTabFromHelpReachesTheShownCheckBoxAndSpaceTicksIt", {"press 1009", "key esc", "key shift-tab", "key space"}, {Cmd(IDC_DELETE_FILES, BN_CLICKED)}, "1004 ticked"},
     {"AnOwnedBoxDisablesTheDialog", {"press 1001", "press 1002"}, {}, "none", "refused: dialog 129 is disabled while the message box is open", true},
     {"EnterClosesTheBoxAndTheDialogTakesClicksAgain", {"press 1001", "key enter", "press 1002"}, {Cmd(IDC_UNINSTALL, BN_CLICKED)}, "1002", "", true},
     {"TheOwnerOfTheHelpTakesNoClicks", {"press 1009", "press 1001"}, {}, "65535", "refused: dialog 103 has no control 1001"},
