@@ -5,6 +5,7 @@
 #include "uninstall/uninstall.h"
 #include "platform/sim/machine/calls.h"
 #include "platform/sim/machine/devices.h"
+#include "platform/sim/pnp/pnp.h"
 
 namespace {
 
@@ -52,6 +53,21 @@ TEST_F(PackageCleanup, EveryStagedCopyGoesWithItsOwnPnfFirst) {
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{kInfDir + "oem12.PNF", kInfDir + "oem12.inf",
                                                             kInfDir + "oem3.PNF", kInfDir + "oem3.inf",
                                                             kInfDir + "tdrv.PNF", kInfDir + "tdrv.INF"}));
+}
+
+// The catalog staged beside the INF stays: the cleanup deletes the INF and its
+// PNF only (the packages of the other cases name no catalog).
+TEST_F(PackageCleanup, TheStagedCatalogStaysBehind) {
+  const std::string device = test::AddTestDevice({kPackageId});
+  std::string withCatalog = package_;
+  withCatalog.insert(withCatalog.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
+  WritePackageFile("tdrv.inf", withCatalog);
+  WritePackageFile("tdrv.cat", "catalog");
+  const std::string staged = test::StagePackage(AppState.InfPath);
+  Clean(device);
+  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
+  EXPECT_EQ(sim::InstalledCatalogs(),
+            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
 }
 
 TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
