@@ -320,8 +320,6 @@ bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot
   return true;
 }
 
-uint64_t MemoryDriveChanges() { return g_memoryChanges; }
-
 bool UnchangedSinceSnapshot(const FileSnapshot& snapshot) {
   return snapshot.memoryChanges != 0 && snapshot.memoryChanges == g_memoryChanges;
 }

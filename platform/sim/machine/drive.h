@@ -57,7 +57,7 @@ bool SameDirectory(const fs::path& a, const fs::path& b);
 struct FileSnapshot {
   struct stat info {};
   std::optional<std::string> bytes;
-  // For a file of a memory drive, MemoryDriveChanges() as of the read; 0 for a file on disk.
+  // For a file of a memory drive, the count of memory-drive changes as of the read; 0 for a file on disk.
   uint64_t memoryChanges = 0;
 };
 // ReadFileBytes, and the snapshot a cache keeps of what it read.
@@ -70,12 +70,11 @@ bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot
 // bytes, and they are compared as well. A memory drive's inode numbers tell
 // every write apart.
 bool Unchanged(const fs::path& path, const FileSnapshot& snapshot);
-// A count of the changes to memory drives: a file, directory or name made,
-// written or removed, a drive restored to its checkpoint, another drive
-// opened. It never goes back, so a snapshot of a memory drive's file taken at
-// the present count is the file as it is now, known without a look at the
-// file (a cache that keeps a parse checks this on every call).
-uint64_t MemoryDriveChanges();
+// Whether a memory drive's file is as its snapshot read it, known without a
+// look at the file: a count of the changes to memory drives (a file,
+// directory or name made, written or removed, a drive restored to its
+// checkpoint, another drive opened) never goes back, and the snapshot keeps
+// the count of its read. A cache that keeps a parse checks this on every call.
 bool UnchangedSinceSnapshot(const FileSnapshot& snapshot);
 
 // A file of the open memory machine's drive changed since its checkpoint.

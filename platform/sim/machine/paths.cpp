@@ -52,12 +52,8 @@ std::optional<std::string> FindEntryNoCase(const fs::path& dir, const std::strin
   // converting every name of a directory for every path cost most of a
   // package's copy.
   return FindInDirectory(dir, [&](const std::string& entry) {
-    if (std::all_of(entry.begin(), entry.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-      if (entry.size() != wanted.size()) return false;
-      for (size_t i = 0; i < entry.size(); ++i)
-        if ((entry[i] >= 'a' && entry[i] <= 'z' ? entry[i] - 0x20 : entry[i]) != wanted[i]) return false;
-      return true;
-    }
+    if (std::all_of(entry.begin(), entry.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      return EqualsNoCase(entry, wanted);
     return UpperAnsi(Utf8ToAnsi(entry)) == wanted;
   });
 }
