@@ -101,6 +101,15 @@ inline void WriteInf(std::string_view bytes) {
   if (!sim::WriteFileBytes(host, bytes)) Fail("cannot write " + kInf);
 }
 
+// Starts an input of the readers' harnesses: the new machine, its INF holding
+// the input's bytes, read in code page 936 (which has double-byte characters)
+// when `doubleByte` says so, else in 1252.
+inline void StartInput(const uint8_t* data, size_t size, bool doubleByte) {
+  Fresh(Once());
+  WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
+  sim::CurrentMachine().language = doubleByte ? 0x0804 : 0x0409;
+}
+
 // Files with their bytes, by Linux path.
 using Manifest = std::map<std::string, std::string>;
 

@@ -45,11 +45,8 @@ bool Blank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Fresh(fuzz::Once());
+  fuzz::StartInput(data, size, size & 1);
   const std::string& path = fuzz::kInf;
-  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
-  // Both code pages: 936 reads double-byte characters, 1252 does not.
-  sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
 
   // A scan must leave nothing of the previous file's lists behind.
   std::memset(AppState.HardwareIdList, 'x', kListCapacity);

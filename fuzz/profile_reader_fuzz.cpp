@@ -27,18 +27,11 @@ std::set<std::string> Names(const uint8_t* data, size_t size) {
   return names;
 }
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Fresh(fuzz::Once());
+  fuzz::StartInput(data, size, size & 1);
   const std::string& path = fuzz::kInf;
-  fuzz::WriteInf(std::string_view(reinterpret_cast<const char*>(data), size));
-  // Both code pages: 936 reads double-byte characters, 1252 does not.
-  sim::CurrentMachine().language = (size & 1) ? 0x0804 : 0x0409;
   // Each buffer exactly its capacity, so that the sanitizer sees any byte
   // written past it; made once per input, since a read must not depend on
   // what a buffer held before.
@@ -69,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       char* buffer = buffers[i].get();
       const DWORD n = GetPrivateProfileSectionA(name.c_str(), buffer, capacity, path.c_str());
       if (capacity < 2) continue;
-      Check(n <= capacity - 2);
+      FUZZ_CHECK(n <= capacity - 2, name + ": the count leaves no room for the list's two ends");
       size_t offset = 0;
       while (offset < capacity && buffer[offset]) offset += strnlen(buffer + offset, capacity - offset) + 1;
-      Check(offset < capacity);
+      FUZZ_CHECK(offset < capacity, name + ": no empty string ends the list inside its buffer");
       for (size_t at = 0; at < capacity && buffer[at]; at += std::strlen(buffer + at) + 1) {
         const std::string_view line(buffer + at);
         const std::string_view keyName = line.substr(0, line.find('='));
@@ -84,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [hash, view] : keys) {
       key.assign(view);
       const DWORD m = GetPrivateProfileStringA(name.c_str(), key.c_str(), nullptr, value.get(), 50, path.c_str());
-      Check(m < 50 && m == std::strlen(value.get()));
+      FUZZ_CHECK(m < 50 && m == std::strlen(value.get()), name + ": a value's count is not its length");
     }
   }
   fuzz::Done();
