@@ -82,14 +82,8 @@ TEST_P(ModelScanAndDriverSummary, ListsAndSummaryOfTheFile) {
   EXPECT_TRUE(ListHolds(AppState.HardwareIdList, c.hardwareIds));
   AppState.MainWindow = sim::NewTestDialog(129);
   EXPECT_EQ(Summary(), c.summary);
-  const auto boxes = test::MessageBoxes();
-  ASSERT_EQ(boxes.size(), c.noInstallInfo ? 1u : 0u);
-  if (c.noInstallInfo) {
-    EXPECT_EQ(boxes[0].owner, "");
-    EXPECT_EQ(boxes[0].bytes, "Get install information failure.");
-    EXPECT_EQ(boxes[0].caption, "set");
-    EXPECT_EQ(boxes[0].type, 0u);
-  }
+  const test::Box noInstallInfo{"", "Get install information failure.", "set", 0};
+  EXPECT_EQ(test::MessageBoxes(), c.noInstallInfo ? std::vector{noInstallInfo} : std::vector<test::Box>{});
 }
 
 const std::string kStrings = "[Strings]\r\nM=MakerName\r\nD=DeviceName\r\nD2=SecondDevice\r\n";
