@@ -28,36 +28,32 @@ struct Outcome {
   Package package;
   sim::FaultRule fault;     // none when its call is empty
   const char* removedFile;  // a package file taken away, or null
-  uint8_t action;
   int32_t result;
-  const char* text;  // the message's exact bytes; null: no message
+  const char* text;  // the message's exact bytes
   UINT type;
   bool always;  // shown with a null MainWindow too
 };
 void PrintTo(const Outcome& o, std::ostream* os) { *os << o.what; }
 
 const Outcome kOutcomes[] = {
-    {"update_done", kNt, Plugged, {}, nullptr, ActionInstall, ResultDone, "Driver install success!", MB_ICONINFORMATION,
-     false},
+    {"update_done", kNt, Plugged, {}, nullptr, ResultDone, "Driver install success!", MB_ICONINFORMATION, false},
     {"update_failed", kNt, Plugged, {"UpdateDriverForPlugAndPlayDevicesA", 1, ERROR_ACCESS_DENIED}, nullptr,
-     ActionInstall, ResultFailed, "Driver install failure!", MB_ICONERROR, false},
-    {"newdev_missing", kWindowsNt4, Plugged, {}, nullptr, ActionInstall, ResultFailed, "newdev.DLL not found.",
-     MB_ICONWARNING, true},
-    {"function_missing", kNt, Plugged, {"GetProcAddress", 1, ERROR_PROC_NOT_FOUND}, nullptr, ActionInstall,
-     ResultFailed, "UpdateDriverForPlugAndPlayDevices() not found.", MB_ICONWARNING, true},
-    {"preinstall_done", kNt, Unplugged, {}, nullptr, ActionInstall, ResultPreinstalled,
+     ResultFailed, "Driver install failure!", MB_ICONERROR, false},
+    {"newdev_missing", kWindowsNt4, Plugged, {}, nullptr, ResultFailed, "newdev.DLL not found.", MB_ICONWARNING, true},
+    {"function_missing", kNt, Plugged, {"GetProcAddress", 1, ERROR_PROC_NOT_FOUND}, nullptr, ResultFailed,
+     "UpdateDriverForPlugAndPlayDevices() not found.", MB_ICONWARNING, true},
+    {"preinstall_done", kNt, Unplugged, {}, nullptr, ResultPreinstalled,
      "Driver install success.\nplease plug the device.", MB_ICONINFORMATION, false},
-    {"staging_failed", kNt, Unplugged, {"SetupCopyOEMInfA", 1, ERROR_ACCESS_DENIED}, nullptr, ActionInstall,
-     ResultFailed, "Driver Pre-install failure!", MB_ICONERROR, false},
-    // Staged, but a file of the package is missing: the section install fails.
-    {"sections_failed", kNt, Unplugged, {}, "exampledrv.dll", ActionInstall, ResultFailed,
+    {"staging_failed", kNt, Unplugged, {"SetupCopyOEMInfA", 1, ERROR_ACCESS_DENIED}, nullptr, ResultFailed,
      "Driver Pre-install failure!", MB_ICONERROR, false},
-    {"legacy_done", kWindows98, Plugged, {}, nullptr, ActionInstall, ResultDone,
-     "Driver install success.\n\n,please plug the device!", MB_ICONINFORMATION, false},
-    {"legacy_failed", kWindows98, Plugged, {}, "exampledrv.sys", ActionInstall, ResultFailed,
-     "Driver install failure.", MB_ICONERROR, false},
-    {"no_inf", kNt, NoInf, {}, nullptr, ActionInstall, ResultFailed, "Not Found *.inf.", MB_ICONWARNING, true},
-    {"unknown_action", kNt, Plugged, {}, nullptr, 3, ResultDone, nullptr, 0, false},
+    // Staged, but a file of the package is missing: the section install fails.
+    {"sections_failed", kNt, Unplugged, {}, "exampledrv.dll", ResultFailed, "Driver Pre-install failure!",
+     MB_ICONERROR, false},
+    {"legacy_done", kWindows98, Plugged, {}, nullptr, ResultDone, "Driver install success.\n\n,please plug the device!",
+     MB_ICONINFORMATION, false},
+    {"legacy_failed", kWindows98, Plugged, {}, "exampledrv.sys", ResultFailed, "Driver install failure.", MB_ICONERROR,
+     false},
+    {"no_inf", kNt, NoInf, {}, nullptr, ResultFailed, "Not Found *.inf.", MB_ICONWARNING, true},
 };
 
 class OutcomeTable : public test::InstallTest, public ::testing::WithParamInterface<std::tuple<Outcome, bool>> {
@@ -73,9 +69,9 @@ TEST_P(OutcomeTable, ResultAndMessage) {
   if (o.removedFile) RemovePackageFile(o.removedFile);
   SetLegacyPaths("exampledrv.inf");
   if (dialog) AppState.MainWindow = sim::NewTestDialog(129);
-  EXPECT_EQ(PerformAction(o.action), o.result);
+  EXPECT_EQ(PerformAction(ActionInstall), o.result);
   std::vector<test::Box> expected;
-  if (o.text && (dialog || o.always)) expected.push_back({dialog ? "dialog 129" : "", o.text, "DriverSetup", o.type});
+  if (dialog || o.always) expected.push_back({dialog ? "dialog 129" : "", o.text, "DriverSetup", o.type});
   EXPECT_EQ(test::MessageBoxes(), expected);
 }
 
