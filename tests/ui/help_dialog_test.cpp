@@ -69,8 +69,7 @@ const HelpCase kHelpCases[] = {
     {"Win9xChinese", 0x0804, 0xC0000A04, Help9xChinese},    // Windows 98
     // Another Chinese variant is not 0x0804: English.
     {"TaiwanIsEnglish", 0x0404, 0x1DB10106, HelpNtEnglish},  // Windows 7
-    {"FailedCheckEnglish", 0x0409, 0x00000003, HelpNtEnglish},  // NT 3
-    // Win32s has the high bit of the 9x family, but a major version of 3.
+    // Win32s has the high bit of the 9x family, but a major version of 3: the check fails.
     {"FailedCheckWin32s", 0x0409, 0x80000003, HelpNtEnglish},
 };
 INSTANTIATE_TEST_SUITE_P(FamiliesAndLanguages, HelpDialog, ::testing::ValuesIn(kHelpCases),
