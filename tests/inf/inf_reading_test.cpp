@@ -34,9 +34,9 @@ namespace {
 
 class InfReadingTest : public test::SimTest {
  protected:
-  // Writes the INF (empty: no file at all) and scans it by its Windows path.
+  // Writes the INF and scans it by its Windows path.
   void Scan(const std::string& inf) {
-    if (!inf.empty()) WritePackageFile("driver.inf", inf);
+    WritePackageFile("driver.inf", inf);
     ScanInfModels(PackagePath("driver.inf").c_str());
   }
   // The summary of the INF last scanned, built into a result that starts out
@@ -61,7 +61,7 @@ const char kPreviousInf[] =
 
 struct InfCase {
   const char* name;
-  std::string inf;  // empty: no file at all
+  std::string inf;
   std::vector<std::string> installSections, hardwareIds;
   std::string summary;
   bool noInstallInfo = false;  // no readable "Manufacturer" section: the user is told
@@ -76,7 +76,6 @@ TEST_P(ModelScanAndDriverSummary, ListsAndSummaryOfTheFile) {
   const InfCase& c = GetParam();
   Scan(kPreviousInf);
   ASSERT_NE(AppState.HardwareIdList[0], '\0');
-  std::filesystem::remove(packageDir_ / "driver.inf");
   Scan(c.inf);
   EXPECT_TRUE(ListHolds(AppState.InstallSectionList, c.installSections));
   EXPECT_TRUE(ListHolds(AppState.HardwareIdList, c.hardwareIds));
@@ -163,7 +162,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Cutting the joined text back to the lines that fit would find Models.
         InfCase{"ManufacturerLinesJoinedBeyond99CharactersGiveNothing",
                 File(kMfg + "%M2%=" + N(90) + "\r\n", kModels), {}, {}, kFull},
-        InfCase{"NoFile", "", {}, {}, "", true},
         InfCase{"NoManufacturerSection", kVersion + kModels + kStrings, {}, {}, "", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
