@@ -100,8 +100,6 @@ const DeletionCase kCases[] = {
     {"NoCopyFilesLineEndsTheDeletion",
      "[Inst]\ncopyfiles=A\nCopyFiles=\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
      {W + "a.sys"}, {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
-    {"SameInstallSectionListedTwice", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
-     {W + "a.sys"}, {W + "a.sys"}, 2, {"%D%=Inst,ID1", "%D%=Inst,ID2"}},
     {"TheDecoratedInstallSection",
      "[Inst]\nCopyFiles=P\n[Inst.NT]\nCopyFiles=N\n[Inst.NTamd64]\nCopyFiles=X\n[P]\np.sys\n[N]\n"
      "n.sys\n[X]\nx.sys\n[DestinationDirs]\nP=10\nN=10\nX=10\n",
