@@ -72,7 +72,8 @@ class BothVariants : public test::InstallTest, public ::testing::WithParamInterf
 // stops there, and each INF, queue and context made is released once.
 TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides) {
   // Broken's CopyFiles names a section the INF lacks: it cannot be queued.
-  UsePackage(test::ThreeModels(), "[Broken]\nCopyFiles=NoSuch.Files\n");
+  // SecC has a variant for the NT family, which copies B's file instead.
+  UsePackage(test::ThreeModels(), "[Broken]\nCopyFiles=NoSuch.Files\n[SecC.NT]\nCopyFiles=SecB.Files\n");
   const std::vector<std::string> three = {"SecA", "SecB", "SecC"};
   struct Case {
     const char* what;
@@ -89,6 +90,7 @@ TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides
       // A name that does not fit the section buffer is not installed under a shortened name.
       {"over-long name refused, not cut", {"SecA", "SecA" + std::string(96, 'X')}, false, {"a.sys"}, 1},
       {"empty list", {}, true, {}, 0},
+      {"decorated for the platform", {"SecC"}, true, {Which() == Variant::Nt ? "b.sys" : "c.sys"}, 1},
       // An INF that cannot be opened: no queue, no copy, no legacy step.
       {"inf", three, false, {}, 0, sim::FaultRule{"SetupOpenInfFileA", 1, ERROR_FILE_NOT_FOUND}, false},
       {"queue", three, false, {}, 1, sim::FaultRule{"SetupOpenFileQueue", 1, ERROR_NOT_ENOUGH_MEMORY}, false},
@@ -112,14 +114,6 @@ TEST_P(BothVariants, SectionListsAreWalkedInOrderAndTheLastSectionHandledDecides
     EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);
     ExpectLegacyStep(Which() == Variant::Legacy && c.legacyStep);
   }
-}
-
-TEST_P(BothVariants, SectionDecoratedForThePlatformIsTheOneInstalled) {
-  UsePackage({{"SecA", test::ModelId('A'), "a.sys"}}, "[SecA.NT]\nCopyFiles=Nt.Files\n[Nt.Files]\nb.sys\n");
-  WritePackageFile("b.sys", test::PackageFileBytes("b.sys"));
-  EXPECT_TRUE(Install());
-  EXPECT_EQ(Installed("b.sys"), Which() == Variant::Nt);
-  EXPECT_EQ(Installed("a.sys"), Which() == Variant::Legacy);
 }
 
 TEST_P(BothVariants, SourceFilesComeFromTheCurrentDirectory) {
