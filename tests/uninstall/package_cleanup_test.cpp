@@ -42,17 +42,21 @@ class PackageCleanup : public test::UninstallTest {
   HDEVINFO set_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(PackageCleanup, EveryStagedCopyGoesWithItsOwnPnfFirst) {
+TEST_F(PackageCleanup, EveryStagedCopyWhoseDetailIsReadGoesWithItsOwnPnfFirst) {
   const std::string device = test::AddTestDevice({kPackageId});
   // Copies of this package under names of different lengths and letter
   // cases, in the order the platform lists them; the name does not matter.
+  // The first one's detail cannot be read: it names no file, and that copy stays.
+  PutInf("oem1.inf", package_);
   PutInf("tdrv.INF", package_);
   PutInf("oem12.inf", package_);
   PutInf("oem3.inf", package_);
+  sim::AddFault({"SetupDiGetDriverInfoDetailA", 1, ERROR_INVALID_PARAMETER});
   Clean(device);
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{kInfDir + "oem12.PNF", kInfDir + "oem12.inf",
                                                             kInfDir + "oem3.PNF", kInfDir + "oem3.inf",
                                                             kInfDir + "tdrv.PNF", kInfDir + "tdrv.INF"}));
+  EXPECT_TRUE(MachineFileExists(kInfDir + "oem1.inf"));
 }
 
 // The catalog staged beside the INF stays: the cleanup deletes the INF and its
@@ -89,16 +93,6 @@ TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
   // Only the staged copy and its PNF went: usbgen, oem1, oem4 and the machine's simusb stay with their PNF files.
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
   EXPECT_TRUE(sim::FilesRemovedSinceNew().empty());
-}
-
-TEST_F(PackageCleanup, ADriverWhoseDetailCannotBeReadNamesNoFile) {
-  const std::string device = test::AddTestDevice({kPackageId});
-  PutInf("oem12.inf", package_);
-  PutInf("oem3.inf", package_);
-  sim::AddFault({"SetupDiGetDriverInfoDetailA", 1, ERROR_INVALID_PARAMETER});
-  Clean(device);
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{kInfDir + "oem3.PNF", kInfDir + "oem3.inf"}));
-  EXPECT_TRUE(MachineFileExists(kInfDir + "oem12.inf"));
 }
 
 }  // namespace
