@@ -17,8 +17,12 @@ class PackageCleanup : public test::UninstallTest {
  protected:
   void SetUp() override {
     UninstallTest::SetUp();
+    // The package names a catalog, which staging installs beside the INF.
     package_ = test::InfText({test::kPackageModel}, test::kTwoFilesBody);
-    UsePackage({test::kPackageModel}, test::kTwoFilesBody);
+    package_.insert(package_.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
+    WritePackageFile("tdrv.inf", package_);
+    WritePackageFile("tdrv.cat", "catalog");
+    SetInfPath("tdrv.inf");
   }
   void TearDown() override {
     if (set_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set_);
@@ -59,21 +63,6 @@ TEST_F(PackageCleanup, EveryStagedCopyWhoseDetailIsReadGoesWithItsOwnPnfFirst) {
   EXPECT_TRUE(MachineFileExists(kInfDir + "oem1.inf"));
 }
 
-// The catalog staged beside the INF stays: the cleanup deletes the INF and its
-// PNF only (the packages of the other cases name no catalog).
-TEST_F(PackageCleanup, TheStagedCatalogStaysBehind) {
-  const std::string device = test::AddTestDevice({kPackageId});
-  std::string withCatalog = package_;
-  withCatalog.insert(withCatalog.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
-  WritePackageFile("tdrv.inf", withCatalog);
-  WritePackageFile("tdrv.cat", "catalog");
-  const std::string staged = test::StagePackage(AppState.InfPath);
-  Clean(device);
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
-  EXPECT_EQ(sim::InstalledCatalogs(),
-            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
-}
-
 TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
   // The machine's own simusb.inf serves the device's compatible id; an
   // inbox-style INF and another vendor's package name its hardware id.
@@ -90,9 +79,12 @@ TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
   Clean(device);
   // Every one of them was on the device's list of compatible drivers.
   EXPECT_EQ(test::CallCount("SetupDiGetDriverInfoDetailA"), 5);
-  // Only the staged copy and its PNF went: usbgen, oem1, oem4 and the machine's simusb stay with their PNF files.
+  // Only the staged copy and its PNF went: usbgen, oem1, oem4 and the machine's simusb stay with their PNF
+  // files, and so does the catalog staged beside the copy.
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
   EXPECT_TRUE(sim::FilesRemovedSinceNew().empty());
+  EXPECT_EQ(sim::InstalledCatalogs(),
+            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
 }
 
 }  // namespace
