@@ -122,7 +122,6 @@ TEST_F(ReinstallMarking, WholeIdMatchesTrimmedAndInAnyLetterCase) {
       {"USB\\VID_FEED", {kId}, false},                                               // a prefix of the device's id
       {kId, {"USB\\VID_FEED"}, false},                                               // the device's id a prefix of it
       {kId, {"USB\\VID_FEED&PID_5E50 "}, false},                                     // the device's id is not trimmed
-      {"", {kId}, false},
       {" \t ", {kId}, false},
       {long99.c_str(), {long99}, true},
       // An id that does not fit the working copy matches nothing, not even itself.
