@@ -182,7 +182,6 @@ TEST_F(InfReadingTest, DriverSummaryIsCutAt99Characters) {
   const std::string fits = std::string(97, 'm') + "\xC7\xFD" + "x";
   Scan(kMfg + kModels + "[Strings]\r\nM=" + fits + "\r\n");
   EXPECT_EQ(Summary(), fits.substr(0, 99));
-  EXPECT_TRUE(test::MessageBoxes().empty());
 }
 
 // A model section of 260 lines of 49 characters (50 bytes as the reader
