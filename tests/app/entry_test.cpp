@@ -4,7 +4,6 @@
 // read: the language flag, InfPath, the summary and the 9x paths that the
 // entry fills before it looks at the command line, and how the dialog changes them.
 #include "app/entry.h"
-#include "app/messages.h"
 #include "res/resource.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/package_run.h"
@@ -29,7 +28,6 @@ TEST(ArgumentPart, SkipsTheProgramsNameAndTheCharactersOfCode1To32AfterIt) {
   } cases[] = {
       {"QuotedNameWithBlanksThenUninstall", "\"C:\\Program Files\\Example Setup\\setup.exe\" /U", "/U"},
       {"QuotedNameEndsAtItsClosingQuote", "\"C:\\Program Files\\setup.exe\"/S", "/S"},
-      {"QuotedNameThenOnlyBlanks", "\"C:\\Program Files\\setup.exe\"   ", ""},
       // Only a leading quote makes a quoted name; any other ends at a blank.
       {"QuoteInsideAnUnquotedName", "C:\\a\"b c\" /S", "c\" /S"},
       {"QuoteNeverClosed", "\"C:\\Program Files\\setup.exe /U", ""},
@@ -40,7 +38,6 @@ TEST(ArgumentPart, SkipsTheProgramsNameAndTheCharactersOfCode1To32AfterIt) {
       // Bytes over 127 are characters of the code page (here GBK), not blanks.
       {"BytesOver127InAnUnquotedName", "C:\\\xb0\xb2\xd7\xb0\\setup.exe /S", "/S"},
       {"ByteOver127AfterTheNameIsKept", "setup.exe \xa0/S", "\xa0/S"},
-      {"EmptyCommandLine", "", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(std::string(ArgumentPart(c.commandLine.c_str())), c.argumentPart) << c.name;
   EXPECT_STREQ(ArgumentPart(nullptr), "");
@@ -110,9 +107,6 @@ TEST_P(EntryStartUp, AnInfPathTooLongForItsBufferIsRefused) {
   EXPECT_EQ(std::string(AppState.InfPath), "");
   EXPECT_EQ(std::string(AppState.SummaryText), "No found *.inf!");
   EXPECT_EQ(std::string(AppState.InfCopyPath), GetParam().nineX ? "C:\\WINDOWS\\inf\\" + name : "");
-  const std::vector<test::Box> boxes = test::MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].bytes, MessageText(MsgInfNotFound));
   EXPECT_TRUE(sim::StagedInfFiles().empty());
 }
 

@@ -46,7 +46,6 @@ std::vector<std::string> Walk(const char* list, size_t capacity) {
 }
 
 TEST(MultiStringList, WalksUpToTheEmptyStringAndNeverPastItsBuffer) {
-  EXPECT_TRUE(Walk("\0", 2).empty());
   EXPECT_EQ(Walk("a\0b\0\0", 5), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(Walk("one\0\0two\0\0", 10), (std::vector<std::string>{"one"}));
   const char unterminated[] = {'a', '\0', 'b', 'c'};

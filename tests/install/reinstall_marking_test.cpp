@@ -94,13 +94,10 @@ TEST_F(ReinstallMarking, FirstMatchingNodeDecides) {
     const std::string call = c.reenumerateCall;
     EXPECT_EQ(test::CallCount(kEx), call == kEx ? 1 : 0);
     EXPECT_EQ(test::CallCount(kPlain), call == kPlain ? 1 : 0);
-    // Only a present node shows the request in the device tree.
-    const auto events = sim::TranscriptOf("device_reenumerate");
-    ASSERT_EQ(events.size(), !call.empty() && c.present ? 1u : 0u);
-    if (!events.empty()) {
-      EXPECT_EQ(events[0]["instance_id"], first);
-      EXPECT_EQ(events[0]["call"], call);
-    }
+    // The request names the first node; only a present one shows it in the device tree.
+    std::vector<std::string> shown;
+    for (const auto& e : sim::TranscriptOf("device_reenumerate")) shown.push_back(e["instance_id"]);
+    EXPECT_EQ(shown, !call.empty() && c.present ? std::vector{first} : std::vector<std::string>{});
     EXPECT_EQ(sim::LedgerCheckLeaks(), 0u);  // before the next case forgets the handles
     sim::CurrentMachine().devices.resize(sim::CurrentMachine().devices.size() - 2);
   }
@@ -125,7 +122,6 @@ TEST_F(ReinstallMarking, WholeIdMatchesTrimmedAndInAnyLetterCase) {
       {"USB\\VID_FEED", {kId}, false},                                               // a prefix of the device's id
       {kId, {"USB\\VID_FEED"}, false},                                               // the device's id a prefix of it
       {kId, {"USB\\VID_FEED&PID_5E50 "}, false},                                     // the device's id is not trimmed
-      {"", {kId}, false},
       {" \t ", {kId}, false},
       {long99.c_str(), {long99}, true},
       // An id that does not fit the working copy matches nothing, not even itself.

@@ -57,6 +57,11 @@ struct Box {
   std::string bytes;  // the exact text bytes
   std::string caption;
   unsigned type;
+  bool operator==(const Box&) const = default;
+  friend void PrintTo(const Box& b, std::ostream* os) {
+    *os << "{owner \"" << b.owner << "\" " << ::testing::PrintToString(b.bytes) << " caption \"" << b.caption
+        << "\" type " << b.type << "}";
+  }
 };
 std::vector<Box> MessageBoxes();
 // The message boxes among transcript entries.

@@ -94,15 +94,12 @@ const DeletionCase kCases[] = {
      kLongWindows},
     {"AtFileFormNamesNoSection", "[Inst]\nCopyFiles=@a.sys\n[DestinationDirs]\nDefaultDestDir=10\n",
      {W + "a.sys"}, {}, 0},
-    // An install section without a CopyFiles line ends the deletion: Inst2 is not looked at.
-    {"OtherLetterCaseIsNoCopyFilesLine",
-     "[Inst]\ncopyfiles=A\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
+    // Neither a line in another letter case nor one without a value is a
+    // CopyFiles line, and an install section without one ends the deletion:
+    // Inst2 is not looked at.
+    {"NoCopyFilesLineEndsTheDeletion",
+     "[Inst]\ncopyfiles=A\nCopyFiles=\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
      {W + "a.sys"}, {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
-    {"CopyFilesWithoutValueIsNoCopyFilesLine",
-     "[Inst]\nCopyFiles=\n[Inst2]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n", {W + "a.sys"},
-     {}, 0, {"%D%=Inst,ID1", "%D%=Inst2,ID2"}},
-    {"SameInstallSectionListedTwice", "[Inst]\nCopyFiles=A\n[A]\na.sys\n[DestinationDirs]\nA=10\n",
-     {W + "a.sys"}, {W + "a.sys"}, 2, {"%D%=Inst,ID1", "%D%=Inst,ID2"}},
     {"TheDecoratedInstallSection",
      "[Inst]\nCopyFiles=P\n[Inst.NT]\nCopyFiles=N\n[Inst.NTamd64]\nCopyFiles=X\n[P]\np.sys\n[N]\n"
      "n.sys\n[X]\nx.sys\n[DestinationDirs]\nP=10\nN=10\nX=10\n",

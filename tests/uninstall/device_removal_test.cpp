@@ -87,7 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
         // The model scan keeps "ID1,ID2" as one entry: the comma does not split it.
         WalkCase{"CommaEntryAgainstItsFirstId", {kComma}, {{kPackageId}}, -1, ResultFailed, {}, 0},
         WalkCase{"AbsentDeviceIsNotListed", kEntry, {{kPackageId}}, -1, ResultFailed, {}, 0, false},
-        WalkCase{"NoEntries", {}, {{kPackageId}}, -1, ResultFailed, {}, 0},
         WalkCase{"OnlyTheFirstOfTwoMatchingDevices", kEntry, {{kRev, kPackageId}, {kPackageId}}, -1, ResultDone, {0},
                  1},
         WalkCase{"RetriedOnTheSameDevicesNextId", kEntry, {{kPackageId, kRev}}, 1, ResultDone, {0}, 2},

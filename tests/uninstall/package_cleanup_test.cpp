@@ -17,8 +17,12 @@ class PackageCleanup : public test::UninstallTest {
  protected:
   void SetUp() override {
     UninstallTest::SetUp();
+    // The package names a catalog, which staging installs beside the INF.
     package_ = test::InfText({test::kPackageModel}, test::kTwoFilesBody);
-    UsePackage({test::kPackageModel}, test::kTwoFilesBody);
+    package_.insert(package_.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
+    WritePackageFile("tdrv.inf", package_);
+    WritePackageFile("tdrv.cat", "catalog");
+    SetInfPath("tdrv.inf");
   }
   void TearDown() override {
     if (set_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set_);
@@ -42,32 +46,21 @@ class PackageCleanup : public test::UninstallTest {
   HDEVINFO set_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(PackageCleanup, EveryStagedCopyGoesWithItsOwnPnfFirst) {
+TEST_F(PackageCleanup, EveryStagedCopyWhoseDetailIsReadGoesWithItsOwnPnfFirst) {
   const std::string device = test::AddTestDevice({kPackageId});
   // Copies of this package under names of different lengths and letter
   // cases, in the order the platform lists them; the name does not matter.
+  // The first one's detail cannot be read: it names no file, and that copy stays.
+  PutInf("oem1.inf", package_);
   PutInf("tdrv.INF", package_);
   PutInf("oem12.inf", package_);
   PutInf("oem3.inf", package_);
+  sim::AddFault({"SetupDiGetDriverInfoDetailA", 1, ERROR_INVALID_PARAMETER});
   Clean(device);
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{kInfDir + "oem12.PNF", kInfDir + "oem12.inf",
                                                             kInfDir + "oem3.PNF", kInfDir + "oem3.inf",
                                                             kInfDir + "tdrv.PNF", kInfDir + "tdrv.INF"}));
-}
-
-// The catalog staged beside the INF stays: the cleanup deletes the INF and its
-// PNF only (the packages of the other cases name no catalog).
-TEST_F(PackageCleanup, TheStagedCatalogStaysBehind) {
-  const std::string device = test::AddTestDevice({kPackageId});
-  std::string withCatalog = package_;
-  withCatalog.insert(withCatalog.find("\n[") + 1, "CatalogFile=tdrv.cat\n");
-  WritePackageFile("tdrv.inf", withCatalog);
-  WritePackageFile("tdrv.cat", "catalog");
-  const std::string staged = test::StagePackage(AppState.InfPath);
-  Clean(device);
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
-  EXPECT_EQ(sim::InstalledCatalogs(),
-            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
+  EXPECT_TRUE(MachineFileExists(kInfDir + "oem1.inf"));
 }
 
 TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
@@ -86,19 +79,12 @@ TEST_F(PackageCleanup, ThePlatformsOwnInfFilesAndOtherPackagesStay) {
   Clean(device);
   // Every one of them was on the device's list of compatible drivers.
   EXPECT_EQ(test::CallCount("SetupDiGetDriverInfoDetailA"), 5);
-  // Only the staged copy and its PNF went: usbgen, oem1, oem4 and the machine's simusb stay with their PNF files.
+  // Only the staged copy and its PNF went: usbgen, oem1, oem4 and the machine's simusb stay with their PNF
+  // files, and so does the catalog staged beside the copy.
   EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{test::PnfOf(staged), staged}));
   EXPECT_TRUE(sim::FilesRemovedSinceNew().empty());
-}
-
-TEST_F(PackageCleanup, ADriverWhoseDetailCannotBeReadNamesNoFile) {
-  const std::string device = test::AddTestDevice({kPackageId});
-  PutInf("oem12.inf", package_);
-  PutInf("oem3.inf", package_);
-  sim::AddFault({"SetupDiGetDriverInfoDetailA", 1, ERROR_INVALID_PARAMETER});
-  Clean(device);
-  EXPECT_EQ(test::DeletedPaths(), (std::vector<std::string>{kInfDir + "oem3.PNF", kInfDir + "oem3.inf"}));
-  EXPECT_TRUE(MachineFileExists(kInfDir + "oem12.inf"));
+  EXPECT_EQ(sim::InstalledCatalogs(),
+            std::vector<std::string>{"C:\\WINDOWS\\system32\\CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\oem0.cat"});
 }
 
 }  // namespace
