@@ -9,9 +9,9 @@ void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD
 }
 
 ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std::string& input,
-                                const std::string& argv0, const std::string& program) {
+                                const std::string& argv0) {
   ProcessLaunch launch;
-  launch.program = program;
+  launch.program = SETUP_PATH;
   launch.argv = {argv0};
   launch.argv.insert(launch.argv.end(), args.begin(), args.end());
   launch.directory = packageDir_;

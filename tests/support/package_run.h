@@ -26,7 +26,7 @@ class PackageRun : public SimTest {
   // Runs the program with these arguments (argv[0] given apart) in the
   // package directory, standard input `input`, then reloads the machine.
   ProcessRun RunSetup(const std::vector<std::string>& args, const std::string& input = "",
-                      const std::string& argv0 = "setup", const std::string& program = SETUP_PATH);
+                      const std::string& argv0 = "setup");
   std::vector<Box> Boxes() { return BoxesIn(TranscriptFile(machineDir_)); }
 };
 
