@@ -28,7 +28,7 @@ class Winsim : public test::SimTest {
 
 // The example machines, the example run and the fault sweep are made with
 // winsim's new, add-device and plug; here, what winsim itself says of them.
-TEST_F(Winsim, NewMachinesAndTheirDevices) {
+TEST_F(Winsim, NewMachinesTheirDevicesAndFaultPlans) {
   const test::ProcessRun run = Run({"new", Dir("m"), "--arch", "x86"});
   EXPECT_EQ(run.exit, 0) << run.err;
   EXPECT_EQ(run.out + run.err, "");
@@ -44,12 +44,8 @@ TEST_F(Winsim, NewMachinesAndTheirDevices) {
   EXPECT_EQ(d["compatible_ids"], json::array({"USB\\Class_FF"}));
   EXPECT_EQ(Run({"unplug", Dir("m"), d["instance_id"].get<std::string>()}).exit, 0);
   EXPECT_FALSE(Show("m")["devices"][3]["present"].get<bool>());
-}
-
-// (How a planned fault fails its call is SimCore's test; that the machine
-// file keeps the plan, MachineFile's.)
-TEST_F(Winsim, FaultPlanIsKeptInTheMachine) {
-  ASSERT_EQ(Run({"new", Dir("m")}).exit, 0);
+  // A fault plan, and its end. (How a planned fault fails its call is
+  // SimCore's test; that the machine file keeps the plan, MachineFile's.)
   ASSERT_EQ(Run({"fault", Dir("m"), "SetupOpenFileQueue", "--nth", "2", "--error", "8"}).exit, 0);
   EXPECT_EQ(Show("m")["faults"], json::parse(R"([{"call":"SetupOpenFileQueue","nth":2,"error":"0x00000008"}])"));
   ASSERT_EQ(Run({"fault", Dir("m"), "--clear"}).exit, 0);
