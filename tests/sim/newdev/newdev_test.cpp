@@ -36,9 +36,6 @@ TEST_F(Newdev, UpdateInstallsOnThePresentDevicesWithTheId) {
   WritePackageFile("other.inf", test::PackageInf("USB\\VID_F00D&PID_0050", {"absent.sys"}));
   EXPECT_RESULT_AND_ERROR(Update("USB\\VID_F00D&PID_0050", "other.inf"), FALSE, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(sim::FindDevice(id)->config_flags, std::optional<DWORD>(0x400 | CONFIGFLAG_FAILEDINSTALL));
-  // The 9x family has no newdev.DLL.
-  sim::CurrentMachine().version = 0xC0000A04;
-  EXPECT_RESULT_AND_ERROR(LoadLibraryA("newdev.DLL"), nullptr, ERROR_MOD_NOT_FOUND);
 }
 
 }  // namespace
