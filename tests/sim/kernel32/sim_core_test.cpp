@@ -8,7 +8,6 @@
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 
-#include <cstring>
 #include <tuple>
 
 namespace {
