@@ -95,7 +95,8 @@ TEST_P(SilentRun, EndsAsItsSwitchAndItsPackageSay) {
   if (c.inf == kExample) CopyExamplePackage();
   else if (c.inf) WritePackageFile("package.inf", c.inf);
   if (c.sensor) AddSensor();
-  if (c.fault) PlanFault(c.fault, 0, ERROR_ACCESS_DENIED);
+  if (c.fault) sim::CurrentMachine().faults.push_back(sim::FaultRule{c.fault, 0, ERROR_ACCESS_DENIED});
+  sim::SaveMachine();  // the fault plan, for the program's process
   Expect(RunSetup(c.args), c.did, c.exit, c.boxes, c.sensor);
 }
 

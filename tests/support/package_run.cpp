@@ -3,11 +3,6 @@
 
 namespace test {
 
-void PackageRun::PlanFault(const std::string& call, int nth, std::optional<DWORD> error) {
-  sim::CurrentMachine().faults.push_back(sim::FaultRule{call, nth, error});
-  sim::SaveMachine();
-}
-
 ProcessRun PackageRun::RunSetup(const std::vector<std::string>& args, const std::string& input,
                                 const std::string& argv0) {
   ProcessLaunch launch;

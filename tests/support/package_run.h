@@ -20,8 +20,6 @@ class PackageRun : public SimTest {
   std::string AddSensor(bool present = true) { return AddTestDevice(kExampleIds, present); }
   // The sensor as the machine now has it, or null when it is gone.
   const sim::Device* Sensor() { return sim::FindDevice(kExampleId); }
-  // Plans a fault in the machine file, for the program's process.
-  void PlanFault(const std::string& call, int nth = 0, std::optional<DWORD> error = std::nullopt);
 
   // Runs the program with these arguments (argv[0] given apart) in the
   // package directory, standard input `input`, then reloads the machine.
