@@ -274,7 +274,7 @@ void RunOnce(const Machines& m, const std::string& inf, const std::string& infTe
     if (!dialog) fuzz::Fail("a silent uninstall deleted " + windowsPath);
     if (!fuzz::Inside(windowsPath, windows) && !fuzz::Inside(windowsPath, system))
       fuzz::Fail("deleted outside the Windows and system directories: " + windowsPath);
-    if (sim::UpperAnsi(infText).find(sim::UpperAnsi(NameOf(path))) == std::string::npos)
+    if (sim::UpperAnsi(infText).find(sim::UpperAnsi(windowsPath.substr(windowsPath.rfind('\\') + 1))) == std::string::npos)
       fuzz::Fail("deleted a file the INF does not name: " + windowsPath);
   }
 
