@@ -2,9 +2,11 @@
 // (a fuzzer's, a profiler's, a test's) whose handler is installed without
 // SA_RESTART makes a system call that was waiting or copying fail with EINTR,
 // having done nothing or part of its work: the kernel's sendfile under
-// std::filesystem::copy_file does so for a file of any size, and open, read,
-// write, rename and unlink may on network and user-space file systems. Such a
-// failure says nothing about the file, so it is never reported as one.
+// std::filesystem::copy_file does so for a file of any size (and, made again,
+// starts from nothing, so the simulation copies by reads and writes), and
+// open, read, write, rename and unlink may on network and user-space file
+// systems. Such a failure says nothing about the file, so it is never
+// reported as one.
 //
 // libstdc++'s fstreams need none of this: their reads, writes and close are
 // made again on EINTR inside the library.

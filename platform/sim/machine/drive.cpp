@@ -111,20 +111,23 @@ void Fill(const MemoryNode& node, struct stat& info) {
 }
 
 // Writes beside the target and renames over it, so that a run killed at any
-// point leaves the old file or the new one. A copy has a kill point between
-// the two, as a copy on disk always had; a written file has none.
-bool ReplaceOnDisk(const fs::path& path, std::string_view bytes, const struct timespec* modified, bool killPoint) {
-  const fs::path temp = path.parent_path() / (".write-" + std::to_string(getpid()) + "-" + path.filename().string());
+// point leaves the old file or the new one. A copy (`source`, the file copied)
+// takes the source's times and permissions and has a kill point between the
+// two, as a copy on disk always had; a written file has none.
+bool ReplaceOnDisk(const fs::path& path, std::string_view bytes, const struct stat* source) {
+  const fs::path temp =
+      path.parent_path() / ((source ? ".copy-" : ".write-") + std::to_string(getpid()) + "-" + path.filename().string());
   const int fd = Restarted([&] { return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); });
   if (fd < 0) return false;
   bool ok = WriteFully(fd, bytes.data(), bytes.size());
-  if (ok && modified) {
-    const struct timespec times[2] = {*modified, *modified};
-    ok = ::futimens(fd, times) == 0;
+  if (ok && source) {
+    const struct timespec times[2] = {source->st_atim, source->st_mtim};
+    ok = ::futimens(fd, times) == 0 && ::fchmod(fd, source->st_mode & 07777) == 0;
   }
-  ok = ::close(fd) == 0 && ok;
+  // Linux has closed the descriptor even when a signal interrupts the close.
+  ok = (::close(fd) == 0 || errno == EINTR) && ok;
   if (ok) {
-    if (killPoint) internal::KillPoint();
+    if (source) internal::KillPoint();
     ok = Restarted([&] { return ::rename(temp.c_str(), path.c_str()); }) == 0;
   }
   if (!ok) Restarted([&] { return ::unlink(temp.c_str()); });
@@ -215,7 +218,7 @@ bool ReadFileBytes(const fs::path& path, std::string& out, struct stat* info, si
 bool WriteFileBytes(const fs::path& path, std::string_view bytes) {
   std::string key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) return Put(*drive, key, bytes, Now());
-  return ReplaceOnDisk(path, bytes, nullptr, false);
+  return ReplaceOnDisk(path, bytes, nullptr);
 }
 
 bool MakeDirectories(const fs::path& dir) {
@@ -241,31 +244,16 @@ bool MakeDirectories(const fs::path& dir) {
 }
 
 bool CopyFileBytes(const fs::path& from, const fs::path& to) {
-  std::string fromKey, toKey;
-  const bool memoryFrom = OnMemoryDrive(from, fromKey) != nullptr;
+  // The bytes pass through here on disk too. The kernel's copy (sendfile,
+  // under std::filesystem::copy_file) starts again from nothing when a signal
+  // interrupts it, and under a timer that fires faster than a copy takes, as
+  // a loaded machine makes it, it never got to the end; reads and writes
+  // that a signal cuts short go on from where they stopped.
+  std::string toKey, bytes;
   MemoryDrive* drive = OnMemoryDrive(to, toKey);
-  if (!memoryFrom && !drive) {
-    // Disk to disk with the kernel's copy: no pass of the bytes through here.
-    const fs::path temp = to.parent_path() / (".copy-" + std::to_string(getpid()) + "-" + to.filename().string());
-    struct stat source;
-    std::error_code ec;
-    if (!StatPath(from, source)) return false;
-    Uninterrupted(ec, [&](auto& e) { return fs::copy_file(from, temp, fs::copy_options::overwrite_existing, e); });
-    if (!ec) {
-      const struct timespec times[2] = {source.st_atim, source.st_mtim};
-      ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
-      internal::KillPoint();
-      Uninterrupted(ec, [&](auto& e) { fs::rename(temp, to, e); });
-    }
-    if (!ec) return true;
-    std::error_code cleanup;
-    Uninterrupted(cleanup, [&](auto& e) { return fs::remove(temp, e); });
-    return false;
-  }
-  std::string bytes;
   struct stat source;
   if (!ReadFileBytes(from, bytes, &source)) return false;
-  return drive ? Put(*drive, toKey, bytes, source.st_mtim) : ReplaceOnDisk(to, bytes, &source.st_mtim, true);
+  return drive ? Put(*drive, toKey, bytes, source.st_mtim) : ReplaceOnDisk(to, bytes, &source);
 }
 
 bool RenamePath(const fs::path& from, const fs::path& to) {
