@@ -209,7 +209,7 @@ std::vector<DriverCandidate> CompatibleDrivers(const Device& device) {
     DriverVersionOf(*load.inf, date, version);
     FILETIME infDate{};
     struct stat info;
-    if (::stat(HostPathOf(load.inf->path).c_str(), &info) == 0)
+    if (StatPath(HostPathOf(load.inf->path), info))
       infDate = FromTicks((static_cast<uint64_t>(info.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
                           static_cast<uint64_t>(info.st_mtim.tv_nsec) / 100u);
     const std::string provider = load.inf->Value("Version", "Provider");
