@@ -43,9 +43,12 @@ make_prefix() {
 }
 
 # Runs a Windows program under Wine with a timeout; its exit code is returned.
+# Standard input is not the caller's: a loop that reads its list from stdin
+# would lose the rest of it to a program, or to the debugger Wine starts when
+# one crashes.
 wine_run() {
   local code=0
-  timeout "$WINE_TIMEOUT" wine "$@" || code=$?
+  timeout "$WINE_TIMEOUT" wine "$@" </dev/null || code=$?
   [ "$code" -ne 124 ] || fail "wine $* did not end within ${WINE_TIMEOUT}s"
   return "$code"
 }
