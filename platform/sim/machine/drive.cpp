@@ -238,6 +238,11 @@ bool MakeDirectories(const fs::path& dir) {
     node.id = drive->next_id++;
     return true;
   }
+  // Above drive C of a machine in memory is that machine's own directory,
+  // which is not on disk either (a target at the root of C: asks for it as
+  // its parent): it exists, and nothing else does there.
+  static const std::string memoryRoot = internal::MemoryDriveRoot().string();
+  if (g_open && dir.native().compare(0, memoryRoot.size(), memoryRoot) == 0) return dir == internal::MemoryDriveRoot();
   std::error_code ec;
   Uninterrupted(ec, [&](auto& e) { return fs::create_directories(dir, e); });
   return !ec && IsDirectoryPath(dir);
