@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <stdexcept>
 #include <iconv.h>
 #include <unistd.h>
 
@@ -72,7 +73,8 @@ void SimTest::CopyExamplePackage(const std::string& infName) {
   for (const auto& entry : fs::directory_iterator(example)) {
     const std::string name = entry.path().filename().string();
     const fs::path to = packageDir_ / (name == "exampledrv.inf" ? infName : name);
-    sim::CopyFileBytes(entry.path(), to);  // reads and writes, which a signal never makes start over
+    // The simulation's copy, which a signal never makes start over; a failure throws, as it always did.
+    if (!sim::CopyFileBytes(entry.path(), to)) throw std::runtime_error("cannot copy " + entry.path().string());
   }
 }
 

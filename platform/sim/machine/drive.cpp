@@ -242,7 +242,7 @@ bool MakeDirectories(const fs::path& dir) {
   // which is not on disk either (a target at the root of C: asks for it as
   // its parent): it exists, and nothing else does there.
   static const std::string memoryRoot = internal::MemoryDriveRoot().string();
-  if (g_open && dir.native().compare(0, memoryRoot.size(), memoryRoot) == 0) return dir == internal::MemoryDriveRoot();
+  if (g_open && dir.native().compare(0, memoryRoot.size(), memoryRoot) == 0) return dir.native() == memoryRoot;
   std::error_code ec;
   Uninterrupted(ec, [&](auto& e) { return fs::create_directories(dir, e); });
   return !ec && IsDirectoryPath(dir);
