@@ -35,62 +35,68 @@ struct timespec Now() {
 MemoryDrive* g_open = nullptr;
 uint64_t g_memoryChanges = 1;
 
-// The memory drive a path lies on and its key there; null for a path on disk.
-MemoryDrive* OnMemoryDrive(const fs::path& path, std::string& key) {
+// The memory drive a path (its Linux text) lies on and its key there, a part
+// of that text; null for a path on disk.
+MemoryDrive* OnMemoryDrive(std::string_view text, std::string_view& key) {
   if (!g_open) return nullptr;
   static const std::string root = (internal::MemoryDriveRoot() / "drive_c").string();
-  const std::string& text = path.native();
   if (text.compare(0, root.size(), root) != 0 || (text.size() > root.size() && text[root.size()] != '/')) return nullptr;
-  key = text.size() > root.size() ? text.substr(root.size() + 1) : std::string();
-  while (!key.empty() && key.back() == '/') key.pop_back();
+  key = text.size() > root.size() ? text.substr(root.size() + 1) : std::string_view();
+  while (!key.empty() && key.back() == '/') key.remove_suffix(1);
   return g_open;
 }
-
-std::string ParentKey(const std::string& key) {
-  const size_t slash = key.rfind('/');
-  return slash == std::string::npos ? std::string() : key.substr(0, slash);
+MemoryDrive* OnMemoryDrive(const fs::path& path, std::string_view& key) {
+  return OnMemoryDrive(std::string_view(path.native()), key);
 }
-std::string NameOf(const std::string& key) { return key.substr(key.rfind('/') + 1); }
 
-MemoryNode* Find(MemoryDrive& drive, const std::string& key) {
+std::string_view ParentKey(std::string_view key) {
+  const size_t slash = key.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : key.substr(0, slash);
+}
+std::string_view NameOf(std::string_view key) { return key.substr(key.rfind('/') + 1); }
+
+MemoryNode* Find(MemoryDrive& drive, std::string_view key) {
   auto it = drive.nodes.find(key);
   return it == drive.nodes.end() ? nullptr : &it->second;
 }
 
 // Called before a node changes, and so the one place that counts every
 // change: the first change since the checkpoint keeps the node as it was.
-void Journal(MemoryDrive& drive, const std::string& key) {
+void Journal(MemoryDrive& drive, std::string_view key) {
   ++g_memoryChanges;
   if (!drive.journaling || drive.undo.count(key)) return;
   const MemoryNode* node = Find(drive, key);
-  drive.undo.emplace(key, node ? std::optional<MemoryNode>(*node) : std::nullopt);
+  drive.undo.emplace(std::string(key), node ? std::optional<MemoryNode>(*node) : std::nullopt);
 }
 
 // Enters `key` in its parent directory's list (or takes it out), the parent
 // journalled first.
-void Link(MemoryDrive& drive, const std::string& key, bool linked) {
-  const std::string parent = ParentKey(key);
+void Link(MemoryDrive& drive, std::string_view key, bool linked) {
+  const std::string_view parent = ParentKey(key);
   Journal(drive, parent);
-  std::set<std::string>& children = drive.nodes[parent].children;
-  if (linked) children.insert(NameOf(key));
-  else children.erase(NameOf(key));
+  auto& children = drive.nodes[std::string(parent)].children;
+  if (linked) {
+    children.emplace(NameOf(key));
+  } else if (auto it = children.find(NameOf(key)); it != children.end()) {
+    children.erase(it);
+  }
 }
 
-MemoryNode* Directory(MemoryDrive& drive, const std::string& key) {
+MemoryNode* Directory(MemoryDrive& drive, std::string_view key) {
   MemoryNode* node = Find(drive, key);
   return node && node->directory ? node : nullptr;
 }
 
 // A new or rewritten file with `bytes`; false when its directory is missing
 // or a directory has its name.
-bool Put(MemoryDrive& drive, const std::string& key, std::string_view bytes, const struct timespec& modified) {
-  const std::string parent = ParentKey(key);
+bool Put(MemoryDrive& drive, std::string_view key, std::string_view bytes, const struct timespec& modified) {
+  const std::string_view parent = ParentKey(key);
   MemoryNode* dir = Directory(drive, parent);
   MemoryNode* existing = Find(drive, key);
   if (key.empty() || !dir || (existing && existing->directory)) return false;
   if (!existing) Link(drive, key, true);
   Journal(drive, key);
-  MemoryNode& node = drive.nodes[key];
+  MemoryNode& node = drive.nodes[std::string(key)];
   node.bytes.assign(bytes);
   node.modified = modified;
   node.changed = Now();
@@ -137,12 +143,12 @@ bool ReplaceOnDisk(const fs::path& path, std::string_view bytes, const struct st
 }  // namespace
 
 bool HeldInMemory(const fs::path& path) {
-  std::string key;
+  std::string_view key;
   return OnMemoryDrive(path, key) != nullptr;
 }
 
 bool StatPath(const fs::path& path, struct stat& info) {
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
     const MemoryNode* node = Find(*drive, key);
     if (node) Fill(*node, info);
@@ -158,7 +164,7 @@ bool IsDirectoryPath(const fs::path& path) {
 
 bool ListDirectory(const fs::path& dir, std::vector<std::string>& names) {
   names.clear();
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
     const MemoryNode* node = Directory(*drive, key);
     if (node) names.assign(node->children.begin(), node->children.end());
@@ -170,8 +176,18 @@ bool ListDirectory(const fs::path& dir, std::vector<std::string>& names) {
   return !ec;
 }
 
-std::optional<std::string> FindInDirectory(const fs::path& dir, const std::function<bool(const std::string&)>& match) {
-  std::string key;
+bool HasEntry(std::string_view dir, std::string_view name) {
+  std::string_view key;
+  if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
+    const MemoryNode* node = Directory(*drive, key);
+    return node && node->children.count(name);
+  }
+  struct stat info;
+  return StatPath(fs::path(dir) / name, info);
+}
+
+std::optional<std::string> FindInDirectory(std::string_view dir, const std::function<bool(const std::string&)>& match) {
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
     if (const MemoryNode* node = Directory(*drive, key))
       for (const std::string& name : node->children)
@@ -179,7 +195,7 @@ std::optional<std::string> FindInDirectory(const fs::path& dir, const std::funct
     return std::nullopt;
   }
   std::vector<std::string> names;
-  ListDirectory(dir, names);
+  ListDirectory(fs::path(dir), names);
   for (const std::string& name : names)
     if (match(name)) return name;
   return std::nullopt;
@@ -203,7 +219,7 @@ std::vector<fs::path> FilesUnder(const fs::path& dir) {
 }
 
 bool ReadFileBytes(const fs::path& path, std::string& out, struct stat* info, size_t limit) {
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
     const MemoryNode* node = Find(*drive, key);
     out.clear();
@@ -216,13 +232,13 @@ bool ReadFileBytes(const fs::path& path, std::string& out, struct stat* info, si
 }
 
 bool WriteFileBytes(const fs::path& path, std::string_view bytes) {
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) return Put(*drive, key, bytes, Now());
   return ReplaceOnDisk(path, bytes, nullptr);
 }
 
 bool MakeDirectories(const fs::path& dir) {
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(dir, key)) {
     if (key.empty()) return true;
     // A directory that exists has all its parents: a node is only ever made
@@ -232,7 +248,7 @@ bool MakeDirectories(const fs::path& dir) {
     if (MemoryNode* node = Find(*drive, key)) return node->directory;
     Link(*drive, key, true);
     Journal(*drive, key);
-    MemoryNode& node = drive->nodes[key];
+    MemoryNode& node = drive->nodes[std::string(key)];
     node.directory = true;
     node.modified = node.changed = Now();
     node.id = drive->next_id++;
@@ -254,7 +270,8 @@ bool CopyFileBytes(const fs::path& from, const fs::path& to) {
   // interrupts it, and under a timer that fires faster than a copy takes, as
   // a loaded machine makes it, it never got to the end; reads and writes
   // that a signal cuts short go on from where they stopped.
-  std::string toKey, bytes;
+  std::string_view toKey;
+  std::string bytes;
   MemoryDrive* drive = OnMemoryDrive(to, toKey);
   struct stat source;
   if (!ReadFileBytes(from, bytes, &source)) return false;
@@ -262,7 +279,7 @@ bool CopyFileBytes(const fs::path& from, const fs::path& to) {
 }
 
 bool RenamePath(const fs::path& from, const fs::path& to) {
-  std::string fromKey, toKey;
+  std::string_view fromKey, toKey;
   MemoryDrive* drive = OnMemoryDrive(from, fromKey);
   if (!drive != !OnMemoryDrive(to, toKey)) return false;
   if (!drive) {
@@ -278,20 +295,20 @@ bool RenamePath(const fs::path& from, const fs::path& to) {
 }
 
 bool RemoveFile(const fs::path& path) {
-  std::string key;
+  std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
     const MemoryNode* node = Find(*drive, key);
     if (!node || node->directory) return false;
     Link(*drive, key, false);
     Journal(*drive, key);
-    drive->nodes.erase(key);
+    drive->nodes.erase(drive->nodes.find(key));
     return true;
   }
   return Restarted([&] { return ::unlink(path.c_str()); }) == 0;
 }
 
 bool SameDirectory(const fs::path& a, const fs::path& b) {
-  std::string keyA, keyB;
+  std::string_view keyA, keyB;
   const MemoryDrive* driveA = OnMemoryDrive(a, keyA);
   const MemoryDrive* driveB = OnMemoryDrive(b, keyB);
   if (driveA || driveB) return driveA == driveB && keyA == keyB && IsDirectoryPath(a);

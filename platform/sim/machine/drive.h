@@ -32,9 +32,12 @@ bool IsDirectoryPath(const fs::path& path);
 // The names in a directory (UTF-8, as Linux holds them); false when `dir` is
 // not a directory.
 bool ListDirectory(const fs::path& dir, std::vector<std::string>& names);
-// The first name in a directory, in the order ListDirectory gives them, for
-// which `match` is true, or nullopt; a memory drive's names are not copied.
-std::optional<std::string> FindInDirectory(const fs::path& dir, const std::function<bool(const std::string&)>& match);
+// Whether the directory at `dir` (a Linux path's text) holds a file or
+// directory named `name` exactly; a memory drive answers without copying either.
+bool HasEntry(std::string_view dir, std::string_view name);
+// The first name in the directory at `dir`, in the order ListDirectory gives
+// them, for which `match` is true, or nullopt; a memory drive's names are not copied.
+std::optional<std::string> FindInDirectory(std::string_view dir, const std::function<bool(const std::string&)>& match);
 // Every regular file in and below `dir`.
 std::vector<fs::path> FilesUnder(const fs::path& dir);
 // The whole of a regular file, as ReadWholeFile reads one from disk.

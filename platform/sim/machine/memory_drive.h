@@ -7,10 +7,12 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace sim {
@@ -22,16 +24,23 @@ struct MemoryNode {
   std::string bytes;
   struct timespec modified {}, changed {};
   uint64_t id = 0;  // its inode number: new at every write
-  std::set<std::string> children;
+  std::set<std::string, std::less<>> children;
+};
+
+// Looks nodes up by a view of their key: a path's key is a part of its text,
+// and is not copied to be looked up.
+struct KeyHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
 };
 
 struct MemoryDrive {
   // By the path below the drive's root, components joined by '/'; the root is "".
-  std::unordered_map<std::string, MemoryNode> nodes;
+  std::unordered_map<std::string, MemoryNode, KeyHash, std::equal_to<>> nodes;
   uint64_t next_id = 1;
   // After a checkpoint: each node changed since, as it was then (nullopt: absent).
   bool journaling = false;
-  std::map<std::string, std::optional<MemoryNode>> undo;
+  std::map<std::string, std::optional<MemoryNode>, std::less<>> undo;
   // The machine (devices, settings) as last saved, which a new process finds,
   // and as at the checkpoint. Kept without their drive, which is this one.
   Machine saved, checkpoint;

@@ -18,34 +18,31 @@ bool InvalidNameChar(unsigned char c) {
 }
 
 // Windows drops trailing dots and blanks of every path component.
-std::string StripTrailingDotsAndBlanks(std::string component) {
+std::string_view StripTrailingDotsAndBlanks(std::string_view component) {
   if (component == "." || component == "..") return component;
-  while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
+  while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.remove_suffix(1);
   return component;
 }
 
-std::vector<std::string> SplitComponents(std::string_view rest) {
-  std::vector<std::string> parts;
-  for (size_t at = 0;;) {
-    const size_t end = rest.find('\\', at);
-    parts.emplace_back(rest.substr(at, end == std::string_view::npos ? end : end - at));
-    if (end == std::string_view::npos) return parts;
-    at = end + 1;
-  }
-}
-
-fs::path DriveRoot(char drive) {
+// Appends the Linux text of a drive's root to `out`; false for a drive the
+// machine has not.
+bool AppendDriveRoot(char drive, std::string& out) {
   switch (drive) {
-    case 'C': return CurrentMachine().dir / "drive_c";
-    case 'Z': return fs::path("/");
-    default: return fs::path();
+    case 'C': {
+      const std::string& dir = CurrentMachine().dir.native();
+      out += dir;
+      if (!dir.empty() && dir.back() != '/') out += '/';
+      out += "drive_c";
+      return true;
+    }
+    case 'Z': out += '/'; return true;
+    default: return false;
   }
 }
 
-// Finds `name` in `dir` ignoring letter case; the exact name is preferred.
-std::optional<std::string> FindEntryNoCase(const fs::path& dir, const std::string& utf8Name) {
-  struct stat info;
-  if (StatPath(dir / utf8Name, info)) return utf8Name;
+// The name in the directory `dir` that is `utf8Name` but for letter case, for
+// a name the directory does not hold exactly (which is preferred).
+std::optional<std::string> EntryInOtherCase(const std::string& dir, std::string_view utf8Name) {
   const std::string wanted = UpperAnsi(Utf8ToAnsi(utf8Name));
   // An ASCII name reads the same in UTF-8 and in both code pages, whose upper
   // case of ASCII is the ASCII one: it is compared in place, where
@@ -97,9 +94,15 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
     rest = path[0] == '\\' ? path : current.substr(2) + "\\" + path;
   }
 
-  std::vector<std::string> resolved;
-  for (const std::string& raw : SplitComponents(rest)) {
-    const std::string part = StripTrailingDotsAndBlanks(raw);
+  // The components, as parts of `rest`: a path is mapped for most calls the
+  // simulation answers, and each copy of a component cost an allocation.
+  std::vector<std::string_view> resolved;
+  resolved.reserve(16);
+  for (size_t at = 0; at <= rest.size();) {
+    size_t end = rest.find('\\', at);
+    if (end == std::string::npos) end = rest.size();
+    const std::string_view part = StripTrailingDotsAndBlanks(std::string_view(rest).substr(at, end - at));
+    at = end + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
       if (!resolved.empty()) resolved.pop_back();
@@ -114,27 +117,26 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
     resolved.push_back(part);
   }
 
-  fs::path host = DriveRoot(drive);
-  if (host.empty()) {
+  std::string host;
+  host.reserve(CurrentMachine().dir.native().size() + rest.size() + 9);
+  if (!AppendDriveRoot(drive, host)) {
     result.error = ERROR_PATH_NOT_FOUND;
     return result;
   }
   std::string windows(1, drive);
   windows += ":\\";
+  windows.reserve(rest.size() + 3);
   bool existing = true;
   for (size_t i = 0; i < resolved.size(); ++i) {
-    std::string name = resolved[i];
-    if (existing) {
-      if (auto found = FindEntryNoCase(host, name)) {
-        name = *found;
-      } else {
-        existing = false;
-      }
-    }
-    host /= name;
-    windows += (i ? "\\" : "") + name;
+    std::optional<std::string> found;
+    if (existing && !HasEntry(host, resolved[i]) && !(found = EntryInOtherCase(host, resolved[i]))) existing = false;
+    const std::string_view name = found ? std::string_view(*found) : resolved[i];
+    if (host.back() != '/') host += '/';
+    host += name;
+    if (i) windows += '\\';
+    windows += name;
   }
-  result.host = host;
+  result.host = std::move(host);
   result.windows = Utf8ToAnsi(windows);
   return result;
 }
