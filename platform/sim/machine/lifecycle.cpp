@@ -35,9 +35,13 @@ void CollectBaseline(Machine& m) {
 }  // namespace
 
 void internal::OpenMachineValue(Machine m) {
+  // A machine in memory opened again (as a new process finds it) is the same
+  // drive: the caches of its files stay, since each checks its file's
+  // freshness at every use, and the fuzzers reopen it twice an input.
+  const bool reopened = g_machine && m.memory && g_machine->memory == m.memory;
   g_machine = std::move(m);
   internal::UseDrive(g_machine->memory.get());
-  internal::MachineChanged();
+  if (!reopened) internal::MachineChanged();
 }
 
 void OpenMachine(const fs::path& dir) { internal::OpenMachineValue(LoadMachineFile(fs::absolute(dir))); }

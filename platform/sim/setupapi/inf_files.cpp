@@ -32,7 +32,7 @@ bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c =
 
 class Parser {
  public:
-  Parser(std::string_view text, UINT codePage, InfData& out) : text_(text), cp_(codePage), out_(out) {}
+  Parser(std::string_view text, UINT codePage, InfContent& out) : text_(text), cp_(codePage), out_(out) {}
 
   DWORD Run() {
     bool garbage = false;  // a line before any section
@@ -214,7 +214,7 @@ class Parser {
 
   std::string_view text_;
   UINT cp_;
-  InfData& out_;
+  InfContent& out_;
   size_t pos_ = 0;
 };
 
@@ -239,25 +239,27 @@ std::unordered_map<const void*, std::shared_ptr<const InfData>> g_handles;
 ResetHook g_reset([] { g_handles.clear(); });
 
 // Parses kept while their file is unchanged, by the simulation's one
-// freshness rule, as Windows keeps a precompiled form of an INF beside it.
-// The program opens its INF once for every hardware id it tries to update,
-// and a vendor INF lists hundreds: without them the whole-program fuzzer
-// spent two fifths of its time parsing the same file again.
+// freshness rule, so that what is kept is never seen (Windows keeps a
+// precompiled form of its INF directory's files for later processes). The program opens its INF once for every hardware
+// id it tries to update, and a vendor INF lists hundreds: without them the
+// whole-program fuzzer spent two fifths of its time parsing the same file
+// again. A new process keeps them too: the uninstall, and every driver search,
+// reads the INF files the install left.
 struct KeptInf {
   FileSnapshot snapshot;
   UINT codePage = 0;
   LANGID language = 0;
   InfLoad load;
+  std::string bytes;  // as read, so that a copy of the file is known
 };
 std::unordered_map<std::string, KeptInf> g_kept;  // by Linux path
-ResetHook g_resetKept([] { g_kept.clear(); });
 MachineChangeHook g_changed([] { g_kept.clear(); });
 
 }  // namespace
 
 // ---- InfData ----
 
-const InfSection* InfData::Section(std::string_view name) const {
+const InfSection* InfContent::Section(std::string_view name) const {
   auto it = byName.find(UpperAnsi(name));
   return it == byName.end() ? nullptr : &sections[it->second];
 }
@@ -267,7 +269,7 @@ std::string InfData::Expand(std::string_view raw) const {
   size_t i = 0;
   auto nextPercent = [&](size_t from) {
     for (size_t k = from; k < raw.size(); ++k) {
-      if (LeadByte(codePage, static_cast<unsigned char>(raw[k])) && k + 1 < raw.size()) {
+      if (LeadByte(content->codePage, static_cast<unsigned char>(raw[k])) && k + 1 < raw.size()) {
         ++k;
         continue;
       }
@@ -293,9 +295,9 @@ std::string InfData::Expand(std::string_view raw) const {
       out += '%';
       replaced = true;
     }
-    for (size_t s = 0; !replaced && s < stringSections.size(); ++s) {
-      for (const InfLine& line : sections[stringSections[s]].lines) {
-        if (line.hasKey && !line.fields.empty() && SameNoCase(codePage, line.key, token)) {
+    for (size_t s = 0; !replaced && s < content->stringSections.size(); ++s) {
+      for (const InfLine& line : content->sections[content->stringSections[s]].lines) {
+        if (line.hasKey && !line.fields.empty() && SameNoCase(content->codePage, line.key, token)) {
           out += line.fields[0];
           replaced = true;
           break;
@@ -330,7 +332,7 @@ const InfLine* InfData::FindLine(std::string_view section, std::string_view key)
   const InfSection* s = Section(section);
   if (!s) return nullptr;
   for (const InfLine& line : s->lines)
-    if (line.hasKey && SameNoCase(codePage, Expand(line.key), key)) return &line;
+    if (line.hasKey && SameNoCase(content->codePage, Expand(line.key), key)) return &line;
   return nullptr;
 }
 
@@ -342,13 +344,25 @@ std::string InfData::Value(std::string_view section, std::string_view key) const
 
 // ---- parsing and loading ----
 
-InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT codePage, LANGID language) {
+namespace {
+
+// The file at `windowsPath` holding `content`.
+std::shared_ptr<const InfData> FileOf(std::shared_ptr<const InfContent> content, const std::string& windowsPath) {
   auto inf = std::make_shared<InfData>();
   inf->path = windowsPath;
   const size_t slash = windowsPath.find_last_of('\\');
   inf->directory = slash == std::string::npos ? std::string() : windowsPath.substr(0, slash);
   if (inf->directory.size() == 2 && inf->directory[1] == ':') inf->directory += '\\';
-  inf->codePage = codePage;
+  inf->content = std::move(content);
+  inf->win4 = SignatureIsWin4(*inf);
+  return inf;
+}
+
+}  // namespace
+
+InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT codePage, LANGID language) {
+  auto content = std::make_shared<InfContent>();
+  content->codePage = codePage;
 
   std::string text;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
@@ -361,7 +375,7 @@ InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT co
     if (c == '\0') c = ' ';
 
   InfLoad result;
-  result.error = Parser(text, codePage, *inf).Run();
+  result.error = Parser(text, codePage, *content).Run();
   if (result.error != ERROR_SUCCESS) return result;
 
   char localized[32];
@@ -369,14 +383,13 @@ InfLoad ParseInf(std::string_view bytes, const std::string& windowsPath, UINT co
   char primary[32];
   std::snprintf(primary, sizeof primary, "Strings.%04x", static_cast<unsigned>(language & 0x3FF));
   for (const char* name : {static_cast<const char*>(localized), static_cast<const char*>(primary), "Strings"}) {
-    auto it = inf->byName.find(UpperAnsi(name));
-    if (it == inf->byName.end()) continue;
+    auto it = content->byName.find(UpperAnsi(name));
+    if (it == content->byName.end()) continue;
     bool seen = false;
-    for (size_t index : inf->stringSections) seen = seen || index == it->second;
-    if (!seen) inf->stringSections.push_back(it->second);
+    for (size_t index : content->stringSections) seen = seen || index == it->second;
+    if (!seen) content->stringSections.push_back(it->second);
   }
-  inf->win4 = SignatureIsWin4(*inf);
-  result.inf = std::move(inf);
+  result.inf = FileOf(std::move(content), windowsPath);
   return result;
 }
 
@@ -397,10 +410,16 @@ InfLoad LoadInf(const std::string& windowsPath) {
       return kept.load.inf->win4 ? kept.load : failed(ERROR_WRONG_INF_STYLE);
     g_kept.erase(it);
   }
-  KeptInf kept{{}, m.CodePage(), m.language, {}};
-  std::string bytes;
-  if (!ReadSnapshot(mapped.host, bytes, kept.snapshot)) return failed(ERROR_ACCESS_DENIED);
-  kept.load = ParseInf(bytes, mapped.windows, m.CodePage(), m.language);
+  KeptInf kept{{}, m.CodePage(), m.language, {}, {}};
+  if (!ReadSnapshot(mapped.host, kept.bytes, kept.snapshot)) return failed(ERROR_ACCESS_DENIED);
+  // A copy of a file read before (a staged INF) shares its parse.
+  for (const auto& [otherKey, other] : g_kept) {
+    if (other.codePage == kept.codePage && other.language == kept.language && other.bytes == kept.bytes) {
+      kept.load.inf = FileOf(other.load.inf->content, mapped.windows);
+      break;
+    }
+  }
+  if (!kept.load.inf) kept.load = ParseInf(kept.bytes, mapped.windows, m.CodePage(), m.language);
   if (!kept.load.inf) return kept.load;  // a broken file is read again next time
   const InfLoad load = kept.load;
   g_kept.emplace(key, std::move(kept));

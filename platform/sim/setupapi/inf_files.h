@@ -28,16 +28,24 @@ struct InfSection {
   std::vector<InfLine> lines;
 };
 
-struct InfData {
-  std::string path;       // full Windows path of the file
-  std::string directory;  // its directory, without a trailing backslash
+// An INF file's sections as its bytes give them, whatever path the file is
+// read by: a package's INF and its staged copy share one parse.
+struct InfContent {
   UINT codePage = 1252;
   std::vector<InfSection> sections;
   std::unordered_map<std::string, size_t> byName;  // upper-case name -> index
   std::vector<size_t> stringSections;              // [Strings.<lang>], [Strings.<primary>], [Strings]
-  bool win4 = false;                               // [Version] Signature names a Windows 4 INF
 
   const InfSection* Section(std::string_view name) const;
+};
+
+struct InfData {
+  std::string path;       // full Windows path of the file
+  std::string directory;  // its directory, without a trailing backslash
+  std::shared_ptr<const InfContent> content;
+  bool win4 = false;      // [Version] Signature names a Windows 4 INF
+
+  const InfSection* Section(std::string_view name) const { return content->Section(name); }
   // A text with %strkey% replaced from the string sections and %dirid% by its
   // directory; %% gives %, an unknown token stays as it is.
   std::string Expand(std::string_view raw) const;

@@ -2,6 +2,7 @@
 // SetupCloseInfFile, the files that open or are refused, how a line is cut
 // into a key and fields, and SetupDiGetActualSectionToInstallA.
 #include "platform/sim/machine/machine.h"
+#include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
 #include "platform/sim/setupapi/inf_files.h"
 #include "tests/support/sim_fixture.h"
@@ -43,6 +44,28 @@ TEST_F(InfFiles, KeysAndFields) {
     for (size_t i = 1; i <= s->lines[0].fields.size(); ++i) fields.push_back(*load.inf->Field(s->lines[0], i));
     EXPECT_EQ(fields, c.fields);
   }
+}
+
+// A file read by one process is read by the next without being parsed again,
+// and a copy of it shares its parse: neither may show through. The copy's %1%
+// is its own directory, and a file rewritten with text of the same length is
+// read anew, the other left as it was.
+TEST_F(InfFiles, ACopyReadsAsItselfAndARewriteIsReadAgain) {
+  const std::string text = STD_HEADER "[S]\nd=%1%\\x\n";
+  const std::string original = PackagePath("a.inf"), copy = sim::InfDirectory() + "\\oem9.inf";
+  WritePackageFile("a.inf", text);
+  WriteMachineFile(copy, text);
+  auto valueOf = [](const std::string& path) {
+    const sim::internal::InfLoad load = sim::internal::LoadInf(path);
+    return load.inf ? load.inf->Value("S", "d") : "error " + std::to_string(load.error);
+  };
+  const std::string packageDir = original.substr(0, original.rfind('\\'));
+  EXPECT_EQ(valueOf(original), packageDir + "\\x");
+  EXPECT_EQ(valueOf(copy), sim::InfDirectory() + "\\x");
+  sim::ResetProcessState();
+  WriteMachineFile(copy, STD_HEADER "[S]\nd=%10%\\y\n");
+  EXPECT_EQ(valueOf(copy), sim::WindowsDirectory() + "\\y");
+  EXPECT_EQ(valueOf(original), packageDir + "\\x");
 }
 
 // SetupDiGetActualSectionToInstallA on the platforms Wine cannot be: .NTx86
