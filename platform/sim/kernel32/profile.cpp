@@ -135,7 +135,9 @@ struct ParsedFile {
 // mapped to: mapping looks up every component of a path in its directory,
 // which costs more than the one stat that tells that a kept parse still holds.
 // A remembered path is used only while the kept parse holds, so a file
-// replaced by one whose name differs in letter case is mapped afresh.
+// replaced by one whose name differs in letter case is mapped afresh. Like
+// the setup library's parsed INF files they stay for later processes: every
+// use checks them, and the fuzzers read one INF in three processes an input.
 std::unordered_map<std::string, std::unique_ptr<ParsedFile>> g_cache;
 std::unordered_map<std::string, std::string> g_mapped;
 // The last file found and the Windows path it was found by. A file of a
@@ -153,7 +155,6 @@ void Forget() {
   g_cache.clear();
   g_mapped.clear();
 }
-internal::ResetHook g_reset(Forget);
 internal::MachineChangeHook g_changed(Forget);
 
 bool IsSpace(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
