@@ -346,11 +346,12 @@ bool Unchanged(const fs::path& path, const FileSnapshot& snapshot) {
 std::vector<DriveChange> ChangesSinceCheckpoint() {
   std::vector<DriveChange> out;
   if (!g_open) return out;
-  const fs::path root = internal::MemoryDriveRoot() / "drive_c";
+  static const std::string root = (internal::MemoryDriveRoot() / "drive_c").string() + "/";
   for (const auto& [key, before] : g_open->undo) {
     const MemoryNode* now = Find(*g_open, key);
     if ((before && before->directory) || (now && now->directory)) continue;
-    out.push_back(DriveChange{root / key, before ? std::optional<std::string>(before->bytes) : std::nullopt});
+    out.push_back(DriveChange{root + key, before ? std::optional<std::string>(before->bytes) : std::nullopt,
+                              now ? std::optional<std::string>(now->bytes) : std::nullopt});
   }
   return out;
 }

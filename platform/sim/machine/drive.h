@@ -82,8 +82,9 @@ bool UnchangedSinceSnapshot(const FileSnapshot& snapshot);
 
 // A file of the open memory machine's drive changed since its checkpoint.
 struct DriveChange {
-  fs::path path;                      // its Linux path, as MapWindowsPath gives it
+  std::string path;                   // its Linux path, as MapWindowsPath gives it
   std::optional<std::string> before;  // its bytes at the checkpoint; nullopt: it did not exist
+  std::optional<std::string> now;     // its bytes now; nullopt: it does not exist
 };
 // The files changed since the checkpoint, in the order of their paths
 // (written back or not: a file rewritten with its old bytes is listed too).

@@ -135,13 +135,15 @@ TEST_F(MemoryMachine, RestorePutsBackWhatChangedSinceTheCheckpoint) {
   AppState = ProgramState{};
   ASSERT_EQ(AppEntry(nullptr, "/S"), 0);
   const Files installed = DriveFiles();
-  // The journal names exactly the files the install wrote, with their old bytes.
+  // The journal names exactly the files the install wrote, with their old bytes and new ones.
   Files expected;
   for (const auto& [path, bytes] : installed)
-    if (!atCheckpoint.count(path) || atCheckpoint.at(path) != bytes) expected[path] = atCheckpoint.count(path) ? atCheckpoint.at(path) : "(none)";
+    if (!atCheckpoint.count(path) || atCheckpoint.at(path) != bytes)
+      expected[path] = (atCheckpoint.count(path) ? atCheckpoint.at(path) : "(none)") + " -> " + bytes;
   Files journal;
   for (const sim::DriveChange& change : sim::ChangesSinceCheckpoint())
-    journal[change.path.lexically_relative(sim::HostPathOf("C:\\")).string()] = change.before.value_or("(none)");
+    journal[fs::path(change.path).lexically_relative(sim::HostPathOf("C:\\")).string()] =
+        change.before.value_or("(none)") + " -> " + change.now.value_or("(none)");
   EXPECT_EQ(journal, expected);
   EXPECT_GE(journal.size(), 4u);  // the driver's files, the staged INF and its PNF
 
