@@ -110,9 +110,6 @@ inline void StartInput(const uint8_t* data, size_t size, bool doubleByte) {
   sim::CurrentMachine().language = doubleByte ? 0x0804 : 0x0409;
 }
 
-// Files with their bytes, by Linux path.
-using Manifest = std::map<std::string, std::string>;
-
 // The Linux path, in capitals, of a Windows path that the transcript names
 // (as UTF-8); "" when it does not map.
 inline std::string HostKey(const std::string& utf8WindowsPath) {
