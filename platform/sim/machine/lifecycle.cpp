@@ -91,16 +91,24 @@ void CreateMachine(const fs::path& dirArg, const NewMachineOptions& options) {
   internal::MakeNewMachine(std::move(m), options);
 }
 
+// A machine in memory is saved and reopened by assignment, member by member,
+// so that its texts and lists keep their storage: the whole-program fuzzer
+// saves at every change and reopens twice an input.
 void SaveMachine() {
   Machine& m = CurrentMachine();
   if (!m.memory) return internal::WriteMachineFile(m);
-  m.memory->saved = Detached(m);
+  Machine& saved = m.memory->saved;
+  saved = m;
+  saved.memory.reset();  // the drive holds its states, not they the drive
 }
 
 void ReopenMachine() {
   Machine& m = CurrentMachine();
   if (!m.memory) return OpenMachine(m.dir);
-  internal::OpenMachineValue(Attached(m.memory->saved, m.memory));
+  std::shared_ptr<MemoryDrive> drive = m.memory;
+  m = drive->saved;
+  m.memory = std::move(drive);
+  internal::UseDrive(m.memory.get());  // the same drive: its caches stay, as OpenMachineValue keeps them
 }
 
 }  // namespace sim

@@ -47,16 +47,10 @@ struct MemoryDrive {
 };
 
 // A machine state as the drive keeps it, which must not hold the drive itself
-// (a cycle of shared pointers would never be freed), and the state taken back
-// with its drive.
+// (a cycle of shared pointers would never be freed).
 inline Machine Detached(const Machine& m) {
   Machine copy = m;
   copy.memory.reset();
-  return copy;
-}
-inline Machine Attached(const Machine& kept, const std::shared_ptr<MemoryDrive>& drive) {
-  Machine copy = kept;
-  copy.memory = drive;
   return copy;
 }
 
