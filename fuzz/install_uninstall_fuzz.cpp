@@ -126,33 +126,60 @@ std::string DevicesText(const std::vector<sim::Device>& devices) {
   return out;
 }
 
+// A hash of what the machine file is written from (MachineFileText): the
+// settings, devices, faults, baseline files and unknown keys. Two machines
+// with the same hash write the same file, but for a collision of 64 bits.
+size_t FileKey(const sim::Machine& m) {
+  size_t h = 0;
+  auto mix = [&h](size_t v) { h = (h ^ v) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull; };
+  const std::hash<std::string> text;
+  auto mixTexts = [&](const std::vector<std::string>& texts) {
+    mix(texts.size());
+    for (const std::string& t : texts) mix(text(t));
+  };
+  mix(m.version), mix(text(m.windows_directory)), mix(text(m.system_directory)), mix(m.windows_directory_fails);
+  mix(m.language), mix(m.ansi_code_page.value_or(0xFFFFFFFF)), mix(text(m.architecture)), mix(m.next_devnode);
+  mix(std::hash<nlohmann::json>()(m.extra));
+  mixTexts(m.baseline_files);
+  mix(m.faults.size());
+  for (const sim::FaultRule& f : m.faults)
+    mix(text(f.call)), mix(f.nth), mix(f.error.value_or(0xFFFFFFFF)), mix(f.error.has_value()), mix(f.buffer_untouched);
+  mix(m.devices.size());
+  for (const sim::Device& d : m.devices) {
+    mix(text(d.instance_id)), mixTexts(d.hardware_ids), mixTexts(d.compatible_ids), mix(d.present);
+    mix(d.config_flags.value_or(0xFFFFFFFF)), mix(d.config_flags.has_value()), mix(text(d.setup_class)), mix(d.devnode);
+    mix(d.driver.has_value());
+    if (d.driver) mix(text(d.driver->inf)), mix(text(d.driver->section));
+  }
+  return h;
+}
+
 // The machine is saved after every change: a new process finds the devices
 // this one sees. With `writeFile`, the machine file made of them reads back
 // the same too: after the install, when the devices hold the most text taken
 // from the INF (its hardware id, its install section); after the uninstall
-// it would repeat that on the same texts or fewer. The reading back depends
-// on the file's text and the devices held alone, so a pair that passed once
-// (most mutations leave the devices as an earlier input left them) is not
-// read again: that cost a sixth of every input. The pairs are remembered by a
-// 64-bit hash in a ring that allocates nothing, so that an input remains one
+// it would repeat that on the same texts or fewer. The file, and so its
+// reading back, depends on what FileKey hashes alone: a machine that passed
+// once (most mutations leave the devices as an earlier input left them) is
+// not written and read again, which cost a sixth of every input. The hashes
+// are kept in a ring that allocates nothing, so that an input remains one
 // that ends holding no more memory than it started with.
 void CheckSaved(const char* after, bool writeFile) {
   const std::string held = DevicesText(sim::CurrentMachine().devices);
   if (writeFile) {
     static std::array<size_t, 4096> passed{};
     static size_t next = 0;
-    const std::string text = sim::MachineFileText(sim::CurrentMachine());
-    const size_t pair = std::hash<std::string>()(text) * 31 + std::hash<std::string>()(held);
-    if (std::find(passed.begin(), passed.end(), pair) == passed.end()) {
+    const size_t key = FileKey(sim::CurrentMachine());
+    if (std::find(passed.begin(), passed.end(), key) == passed.end()) {
       std::string written;
       try {
-        written = DevicesText(sim::ParseMachineFile(text, "fuzz").devices);
+        written = DevicesText(sim::ParseMachineFile(sim::MachineFileText(sim::CurrentMachine()), "fuzz").devices);
       } catch (const std::exception& e) {
         fuzz::Fail(std::string("the machine file does not load after the ") + after + ": " + e.what());
       }
       if (written != held)
         fuzz::Fail(std::string("the machine file changes devices of the ") + after + ":\n" + written + "held:\n" + held);
-      passed[next++ % passed.size()] = pair;
+      passed[next++ % passed.size()] = key;
     }
   }
   sim::ReopenMachine();
