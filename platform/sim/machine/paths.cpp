@@ -6,6 +6,7 @@
 #include "platform/sim/machine/machine.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <stdexcept>
 #include <system_error>
@@ -73,12 +74,14 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
   for (char& c : path)
     if (c == '/') c = '\\';
 
+  // The part after the drive, split at backslashes below: a leading backslash
+  // or none makes the same components.
   char drive = 0;
-  std::string rest;
+  std::string joined;  // a relative path after the current directory
+  std::string_view rest;
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
     drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    rest = path.substr(2);
-    if (rest.empty() || rest[0] != '\\') rest = "\\" + rest;
+    rest = std::string_view(path).substr(2);
   } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
     result.error = ERROR_BAD_NETPATH;
     return result;
@@ -91,21 +94,24 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
     }
     const std::string current = AnsiToUtf8(cwd);
     drive = current[0];
-    rest = path[0] == '\\' ? path : current.substr(2) + "\\" + path;
+    joined = path[0] == '\\' ? path : current.substr(2) + "\\" + path;
+    rest = joined;
   }
 
   // The components, as parts of `rest`: a path is mapped for most calls the
-  // simulation answers, and each copy of a component cost an allocation.
-  std::vector<std::string_view> resolved;
-  resolved.reserve(16);
+  // simulation answers, and each copy of a component cost an allocation. A
+  // component takes two characters at least with its backslash, and `rest`
+  // (the current directory and a relative path) is shorter than 2 * MAX_PATH.
+  std::array<std::string_view, MAX_PATH + 1> resolved;
+  size_t count = 0;
   for (size_t at = 0; at <= rest.size();) {
     size_t end = rest.find('\\', at);
     if (end == std::string::npos) end = rest.size();
-    const std::string_view part = StripTrailingDotsAndBlanks(std::string_view(rest).substr(at, end - at));
+    const std::string_view part = StripTrailingDotsAndBlanks(rest.substr(at, end - at));
     at = end + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (!resolved.empty()) resolved.pop_back();
+      if (count) --count;
       continue;
     }
     for (unsigned char c : part) {
@@ -114,7 +120,7 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
         return result;
       }
     }
-    resolved.push_back(part);
+    resolved[count++] = part;
   }
 
   std::string host;
@@ -127,7 +133,7 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
   windows += ":\\";
   windows.reserve(rest.size() + 3);
   bool existing = true;
-  for (size_t i = 0; i < resolved.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     std::optional<std::string> found;
     if (existing && !HasEntry(host, resolved[i]) && !(found = EntryInOtherCase(host, resolved[i]))) existing = false;
     const std::string_view name = found ? std::string_view(*found) : resolved[i];
@@ -137,7 +143,8 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
     windows += name;
   }
   result.host = std::move(host);
-  result.windows = Utf8ToAnsi(windows);
+  const bool ascii = std::all_of(windows.begin(), windows.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  result.windows = ascii ? std::move(windows) : Utf8ToAnsi(windows);
   return result;
 }
 
