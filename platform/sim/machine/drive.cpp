@@ -17,7 +17,12 @@ namespace sim {
 
 namespace {
 
-constexpr dev_t kMemoryDevice = 0x6d656d;  // "mem"
+// Each memory drive is a device of its own, numbered above this one ("mem"),
+// and every node written on any of them gets a new inode number: a stat of a
+// memory drive's file tells it apart from every other file and version.
+constexpr dev_t kMemoryDevices = static_cast<dev_t>(0x6d656d) << 32;
+bool IsMemoryDevice(dev_t device) { return (device >> 32) == (kMemoryDevices >> 32); }
+uint64_t g_nextNode = 1;
 
 bool SameStamp(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
@@ -100,13 +105,13 @@ bool Put(MemoryDrive& drive, std::string_view key, std::string_view bytes, const
   node.bytes.assign(bytes);
   node.modified = modified;
   node.changed = Now();
-  node.id = drive.next_id++;
+  node.id = g_nextNode++;
   return true;
 }
 
-void Fill(const MemoryNode& node, struct stat& info) {
+void Fill(const MemoryDrive& drive, const MemoryNode& node, struct stat& info) {
   info = {};
-  info.st_dev = kMemoryDevice;
+  info.st_dev = drive.device;
   info.st_ino = node.id;
   info.st_mode = node.directory ? (S_IFDIR | 0755) : (S_IFREG | 0644);
   info.st_nlink = 1;
@@ -151,7 +156,7 @@ bool StatPath(const fs::path& path, struct stat& info) {
   std::string_view key;
   if (MemoryDrive* drive = OnMemoryDrive(path, key)) {
     const MemoryNode* node = Find(*drive, key);
-    if (node) Fill(*node, info);
+    if (node) Fill(*drive, *node, info);
     return node != nullptr;
   }
   return Restarted([&] { return ::stat(path.c_str(), &info); }) == 0;
@@ -225,7 +230,7 @@ bool ReadFileBytes(const fs::path& path, std::string& out, struct stat* info, si
     out.clear();
     if (!node || node->directory || node->bytes.size() > limit) return false;
     out = node->bytes;
-    if (info) Fill(*node, *info);
+    if (info) Fill(*drive, *node, *info);
     return true;
   }
   return ReadWholeFile(path, out, info, limit);
@@ -251,7 +256,7 @@ bool MakeDirectories(const fs::path& dir) {
     MemoryNode& node = drive->nodes[std::string(key)];
     node.directory = true;
     node.modified = node.changed = Now();
-    node.id = drive->next_id++;
+    node.id = g_nextNode++;
     return true;
   }
   // Above drive C of a machine in memory is that machine's own directory,
@@ -320,7 +325,7 @@ bool ReadSnapshot(const fs::path& path, std::string& out, FileSnapshot& snapshot
   snapshot.bytes.reset();
   snapshot.memoryChanges = 0;
   if (!ReadFileBytes(path, out, &snapshot.info, limit)) return false;
-  if (snapshot.info.st_dev == kMemoryDevice) {
+  if (IsMemoryDevice(snapshot.info.st_dev)) {
     snapshot.memoryChanges = g_memoryChanges;
     return true;
   }
@@ -366,11 +371,13 @@ void UseDrive(MemoryDrive* drive) {
 }
 
 std::shared_ptr<MemoryDrive> NewMemoryDrive() {
+  static dev_t drives = 0;
   auto drive = std::make_shared<MemoryDrive>();
+  drive->device = kMemoryDevices + ++drives;
   MemoryNode& root = drive->nodes[""];
   root.directory = true;
   root.modified = root.changed = Now();
-  root.id = drive->next_id++;
+  root.id = g_nextNode++;
   return drive;
 }
 

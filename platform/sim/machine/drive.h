@@ -25,8 +25,9 @@ namespace sim {
 // Whether `path` lies on the open machine's drive held in memory.
 bool HeldInMemory(const fs::path& path);
 // What stat tells of the file or directory at `path`; false when there is none.
-// A memory drive's files get a fresh inode number at every write, so that a
-// cache's freshness rule sees each change.
+// A memory drive's files get a fresh inode number at every write, unique
+// among all memory drives, and each memory drive is a device of its own, so
+// that a cache's freshness rule sees each change and tells the drives apart.
 bool StatPath(const fs::path& path, struct stat& info);
 bool IsDirectoryPath(const fs::path& path);
 // The names in a directory (UTF-8, as Linux holds them); false when `dir` is

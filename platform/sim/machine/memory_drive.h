@@ -15,6 +15,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include <sys/types.h>
+
 namespace sim {
 
 // A file or directory of a memory drive. Directories list their children's
@@ -37,7 +39,7 @@ struct KeyHash {
 struct MemoryDrive {
   // By the path below the drive's root, components joined by '/'; the root is "".
   std::unordered_map<std::string, MemoryNode, KeyHash, std::equal_to<>> nodes;
-  uint64_t next_id = 1;
+  dev_t device = 0;  // what a stat of its files tells as st_dev
   // After a checkpoint: each node changed since, as it was then (nullopt: absent).
   bool journaling = false;
   std::map<std::string, std::optional<MemoryNode>, std::less<>> undo;

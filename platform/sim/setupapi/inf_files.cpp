@@ -252,8 +252,9 @@ struct KeptInf {
   InfLoad load;
   std::string bytes;  // as read, so that a copy of the file is known
 };
-std::unordered_map<std::string, KeptInf> g_kept;  // by Linux path
-MachineChangeHook g_changed([] { g_kept.clear(); });
+// By Linux path and device: the machines held in memory share their paths,
+// and the fuzzers switch between two of them, each keeping its own parses.
+std::unordered_map<std::string, KeptInf> g_kept;
 
 }  // namespace
 
@@ -402,7 +403,7 @@ InfLoad LoadInf(const std::string& windowsPath) {
     return failed(IsDirectoryPath(mapped.host.parent_path()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   if (!S_ISREG(info.st_mode)) return failed(ERROR_ACCESS_DENIED);
   const Machine& m = CurrentMachine();
-  const std::string key = mapped.host.string();
+  const std::string key = mapped.host.string() + '\n' + std::to_string(info.st_dev);
   if (auto it = g_kept.find(key); it != g_kept.end()) {
     const KeptInf& kept = it->second;
     if (kept.codePage == m.CodePage() && kept.language == m.language && kept.load.inf->path == mapped.windows &&

@@ -10,6 +10,7 @@
 #include "platform/sim/machine/drive.h"
 #include "platform/sim/machine/paths.h"
 #include "platform/sim/machine/transcript.h"
+#include "platform/sim/setupapi/inf_files.h"
 #include "platform/win32.h"
 #include "tests/support/package_run.h"
 
@@ -187,6 +188,27 @@ TEST_F(MemoryMachine, FreshnessRuleKeepsAnUnchangedFileAndSeesEveryRewrite) {
     EXPECT_FALSE(sim::Unchanged(file, snapshot));
     GetPrivateProfileStringA("S", "K", "", value, sizeof value, "C:\\pkg.inf");
     EXPECT_STREQ(value, std::string(text).substr(7, 3).c_str());
+  }
+}
+
+// Machines in memory share their paths but not their files: each one's INF
+// at the same path reads as its own, across switches between them.
+TEST_F(MemoryMachine, MachinesInMemoryKeepApartTheirFilesAtOnePath) {
+  sim::ResetProcessState();
+  std::vector<sim::Machine> machines;
+  for (const char* value : {"one", "two"}) {
+    sim::CreateMachineInMemory(machine_);
+    ASSERT_TRUE(sim::WriteFileBytes(sim::HostPathOf("C:\\pkg.inf"),
+                                    std::string("[Version]\r\nSignature=$Chicago$\r\n[S]\r\nK=") + value + "\r\n"));
+    machines.push_back(sim::CurrentMachine());
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < machines.size(); ++i) {
+      sim::SwitchToMachine(machines[i]);
+      const sim::internal::InfLoad load = sim::internal::LoadInf("C:\\pkg.inf");
+      ASSERT_TRUE(load.inf) << load.error;
+      EXPECT_EQ(load.inf->Value("S", "K"), i ? "two" : "one");
+    }
   }
 }
 
