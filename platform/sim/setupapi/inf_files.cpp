@@ -102,6 +102,7 @@ class Parser {
   // "["), continuation lines included; pos_ is left at its final line end.
   InfLine ParseLine() {
     InfLine line;
+    line.fields.reserve(4);  // most lines have fewer fields: one allocation, not three
     std::string field;
     std::string pending;  // blanks after the field's text: kept only if more text follows
     bool inKey = true;    // no "=" or "," seen yet
