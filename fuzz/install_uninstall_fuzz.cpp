@@ -130,26 +130,21 @@ std::string DevicesText(const std::vector<sim::Device>& devices) {
 // settings, devices, faults, baseline files and unknown keys. Two machines
 // with the same hash write the same file, but for a collision of 64 bits.
 size_t FileKey(const sim::Machine& m) {
-  size_t h = 0;
-  auto mix = [&h](size_t v) { h = (h ^ v) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull; };
-  const std::hash<std::string> text;
-  auto mixTexts = [&](const std::vector<std::string>& texts) {
-    mix(texts.size());
-    for (const std::string& t : texts) mix(text(t));
+  size_t h = std::hash<nlohmann::json>()(m.extra);
+  auto mix = [&h](const auto&... values) {
+    ((h = (h ^ std::hash<std::decay_t<decltype(values)>>()(values)) * 0x100000001b3ull), ...);
   };
-  mix(m.version), mix(text(m.windows_directory)), mix(text(m.system_directory)), mix(m.windows_directory_fails);
-  mix(m.language), mix(m.ansi_code_page.value_or(0xFFFFFFFF)), mix(text(m.architecture)), mix(m.next_devnode);
-  mix(std::hash<nlohmann::json>()(m.extra));
-  mixTexts(m.baseline_files);
-  mix(m.faults.size());
-  for (const sim::FaultRule& f : m.faults)
-    mix(text(f.call)), mix(f.nth), mix(f.error.value_or(0xFFFFFFFF)), mix(f.error.has_value()), mix(f.buffer_untouched);
-  mix(m.devices.size());
+  mix(m.version, m.windows_directory, m.system_directory, m.windows_directory_fails, m.language,
+      m.ansi_code_page.value_or(~0u), m.architecture, m.next_devnode, m.baseline_files.size(), m.faults.size(),
+      m.devices.size());
+  for (const std::string& file : m.baseline_files) mix(file);
+  for (const sim::FaultRule& f : m.faults) mix(f.call, f.nth, f.error.value_or(~0u), f.error.has_value(), f.buffer_untouched);
   for (const sim::Device& d : m.devices) {
-    mix(text(d.instance_id)), mixTexts(d.hardware_ids), mixTexts(d.compatible_ids), mix(d.present);
-    mix(d.config_flags.value_or(0xFFFFFFFF)), mix(d.config_flags.has_value()), mix(text(d.setup_class)), mix(d.devnode);
-    mix(d.driver.has_value());
-    if (d.driver) mix(text(d.driver->inf)), mix(text(d.driver->section));
+    mix(d.instance_id, d.hardware_ids.size(), d.compatible_ids.size(), d.present, d.config_flags.value_or(~0u),
+        d.config_flags.has_value(), d.setup_class, d.devnode, d.driver.has_value());
+    for (const std::string& id : d.hardware_ids) mix(id);
+    for (const std::string& id : d.compatible_ids) mix(id);
+    if (d.driver) mix(d.driver->inf, d.driver->section);
   }
   return h;
 }

@@ -51,21 +51,19 @@ TEST_F(InfFiles, KeysAndFields) {
 // is its own directory, and a file rewritten with text of the same length is
 // read anew, the other left as it was.
 TEST_F(InfFiles, ACopyReadsAsItselfAndARewriteIsReadAgain) {
-  const std::string text = STD_HEADER "[S]\nd=%1%\\x\n";
   const std::string original = PackagePath("a.inf"), copy = sim::InfDirectory() + "\\oem9.inf";
-  WritePackageFile("a.inf", text);
-  WriteMachineFile(copy, text);
+  WriteMachineFile(original, STD_HEADER "[S]\nd=%01%\\x\n");
+  WriteMachineFile(copy, STD_HEADER "[S]\nd=%01%\\x\n");
   auto valueOf = [](const std::string& path) {
     const sim::internal::InfLoad load = sim::internal::LoadInf(path);
     return load.inf ? load.inf->Value("S", "d") : "error " + std::to_string(load.error);
   };
-  const std::string packageDir = original.substr(0, original.rfind('\\'));
-  EXPECT_EQ(valueOf(original), packageDir + "\\x");
-  EXPECT_EQ(valueOf(copy), sim::InfDirectory() + "\\x");
-  sim::ResetProcessState();
-  WriteMachineFile(copy, STD_HEADER "[S]\nd=%10%\\y\n");
-  EXPECT_EQ(valueOf(copy), sim::WindowsDirectory() + "\\y");
-  EXPECT_EQ(valueOf(original), packageDir + "\\x");
+  for (int process = 0; process < 2; ++process) {
+    EXPECT_EQ(valueOf(original), original.substr(0, original.rfind('\\')) + "\\x");
+    EXPECT_EQ(valueOf(copy), process ? sim::WindowsDirectory() + "\\y" : sim::InfDirectory() + "\\x");
+    sim::ResetProcessState();
+    WriteMachineFile(copy, STD_HEADER "[S]\nd=%10%\\y\n");
+  }
 }
 
 // SetupDiGetActualSectionToInstallA on the platforms Wine cannot be: .NTx86
