@@ -214,8 +214,8 @@ DriveNow ChangedNow() {
   return now;
 }
 
-// Files with their bytes, by Linux path: views of what a DriveNow or the
-// changes hold, which outlive them.
+// Files with their bytes, by Linux path: views into a DriveNow or the
+// changes, which must outlive the map.
 using Files = std::map<std::string_view, std::string_view>;
 
 // The files that changed in the run, as they were at one point of it: the

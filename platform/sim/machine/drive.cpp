@@ -40,8 +40,8 @@ struct timespec Now() {
 MemoryDrive* g_open = nullptr;
 uint64_t g_memoryChanges = 1;
 
-// The memory drive a path (its Linux text) lies on and its key there, a part
-// of that text; null for a path on disk.
+// The memory drive a path (its Linux text) lies on and its key there, a
+// substring of that text; null for a path on disk.
 MemoryDrive* OnMemoryDrive(std::string_view text, std::string_view& key) {
   if (!g_open) return nullptr;
   static const std::string root = (internal::MemoryDriveRoot() / "drive_c").string();

@@ -29,7 +29,7 @@ struct MemoryNode {
   std::set<std::string, std::less<>> children;
 };
 
-// Looks nodes up by a view of their key: a path's key is a part of its text,
+// Looks nodes up by a view of their key: a path's key is a substring of its text,
 // and is not copied to be looked up.
 struct KeyHash {
   using is_transparent = void;

@@ -74,8 +74,8 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
   for (char& c : path)
     if (c == '/') c = '\\';
 
-  // The part after the drive, split at backslashes below: a leading backslash
-  // or none makes the same components.
+  // What follows the drive letter, split at backslashes below: a leading
+  // backslash or none makes the same components.
   char drive = 0;
   std::string joined;  // a relative path after the current directory
   std::string_view rest;
@@ -98,7 +98,7 @@ HostPath MapWindowsPath(std::string_view windowsPath) {
     rest = joined;
   }
 
-  // The components, as parts of `rest`: a path is mapped for most calls the
+  // The components, as views of `rest`: a path is mapped for most calls the
   // simulation answers, and each copy of a component cost an allocation. A
   // component takes two characters at least with its backslash, and `rest`
   // (the current directory and a relative path) is shorter than 2 * MAX_PATH.
